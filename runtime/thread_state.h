@@ -1,0 +1,17 @@
+// The per-thread run-time state that start-up makes for the program's thread.
+#pragma once
+
+#include <cstdint>
+
+struct ThreadRuntimeState {
+    char dialogFontFace[32];
+    std::uint16_t dialogFontPointSize;
+};
+
+// The calling thread's state, or nullptr when start-up has not made one.
+ThreadRuntimeState* CurrentThreadState() noexcept;
+
+// The font every dialog is built with: the thread state's defaults, or
+// "MS Sans Serif" at 8 points on a thread without a state.
+const char* DialogFontFace() noexcept;
+std::uint16_t DialogFontPointSize() noexcept;
