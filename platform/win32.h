@@ -7,3 +7,4 @@
 #include "platform/win32_window.h"
 #include "platform/win32_msgbox.h"
 #include "platform/win32_commdlg.h"
+#include "platform/win32_process.h"
