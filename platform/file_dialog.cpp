@@ -1,0 +1,168 @@
+// The open-file dialog on Qt's file dialog, with a seam for tests.
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QWindow>
+#include <cstring>
+#include <optional>
+
+#include "platform/file_dialog_seam.h"
+#include "platform/message_pump.h"
+#include "platform/win32_commdlg.h"
+#include "platform/window_table.h"
+
+namespace {
+
+DWORD extendedError = 0;
+std::optional<FileDialogAnswer> nextAnswer;
+FileDialogRequest lastRequest;
+
+// The filter list: zero-terminated description and pattern strings,
+// alternating, closed by an empty string.
+std::vector<std::pair<std::string, std::string>> ReadFilters(const char* list) {
+    std::vector<std::pair<std::string, std::string>> filters;
+    if (list == nullptr) {
+        return filters;
+    }
+    while (*list != '\0') {
+        std::string description = list;
+        list += description.size() + 1;
+        std::string pattern = list;
+        if (!pattern.empty()) {
+            list += pattern.size() + 1;
+        }
+        filters.emplace_back(description, pattern);
+    }
+    return filters;
+}
+
+QString QtFilter(const std::pair<std::string, std::string>& filter) {
+    // An entry without a pattern lists every file; ";" separates patterns here.
+    QString patterns = filter.second.empty()
+                           ? QStringLiteral("*")
+                           : QString::fromLocal8Bit(filter.second).replace(u';', u' ');
+    return QString::fromLocal8Bit(filter.first) + QStringLiteral(" (") + patterns + u')';
+}
+
+FileDialogAnswer AskPerson(const FileDialogRequest& request, HWND owner) {
+    QFileDialog dialog(nullptr, QString::fromLocal8Bit(request.title),
+                       QString::fromLocal8Bit(request.initialDirectory));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode((request.flags & OFN_FILEMUSTEXIST) ? QFileDialog::ExistingFile
+                                                           : QFileDialog::AnyFile);
+    QStringList filters;
+    for (const auto& filter : request.filters) {
+        filters << QtFilter(filter);
+    }
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+        if (request.filterIndex >= 1 && request.filterIndex <= filters.size()) {
+            dialog.selectNameFilter(filters[static_cast<qsizetype>(request.filterIndex - 1)]);
+        }
+    }
+    if (!request.fileName.empty()) {
+        dialog.selectFile(QString::fromLocal8Bit(request.fileName));
+    }
+    if (windowing::WindowSlot* slot = windowing::Slot(owner); slot && slot->widget) {
+        dialog.winId();
+        dialog.windowHandle()->setTransientParent(slot->widget->window()->windowHandle());
+    }
+    // Modal to its owner only (which is disabled): other windows keep working.
+    dialog.setWindowModality(Qt::NonModal);
+    bool finished = false;
+    QObject::connect(&dialog, &QDialog::finished, [&finished]() { finished = true; });
+    dialog.show();
+    while (!finished) {
+        if (!PumpOneMessage()) {
+            Sleep(1);
+        }
+    }
+    FileDialogAnswer answer;
+    QStringList chosen = dialog.selectedFiles();
+    if (dialog.result() == QDialog::Accepted && !chosen.isEmpty()) {
+        answer.chosen = true;
+        answer.path = QFile::encodeName(chosen.first()).toStdString();
+    }
+    return answer;
+}
+
+void WriteResult(LPOPENFILENAMEA request, const std::string& path) {
+    std::memcpy(request->lpstrFile, path.c_str(), path.size() + 1);
+    std::size_t slash = path.rfind('/');
+    std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    std::size_t dot = path.rfind('.');
+    request->nFileOffset = static_cast<WORD>(nameStart);
+    request->nFileExtension =
+        static_cast<WORD>(dot != std::string::npos && dot >= nameStart ? dot + 1 : path.size());
+    if (request->lpstrFileTitle != nullptr && request->nMaxFileTitle > 0) {
+        std::string name = path.substr(nameStart);
+        if (name.size() < request->nMaxFileTitle) {
+            std::memcpy(request->lpstrFileTitle, name.c_str(), name.size() + 1);
+        }
+    }
+}
+
+}  // namespace
+
+void SetNextFileDialogAnswer(const FileDialogAnswer& answer) {
+    nextAnswer = answer;
+}
+
+FileDialogRequest LastFileDialogRequest() {
+    return lastRequest;
+}
+
+DWORD WINAPI CommDlgExtendedError() {
+    return extendedError;
+}
+
+BOOL WINAPI GetOpenFileNameA(LPOPENFILENAMEA request) {
+    extendedError = 0;
+    if (request == nullptr || (request->lStructSize != OPENFILENAME_SIZE_VERSION_400A &&
+                               request->lStructSize != sizeof(OPENFILENAMEA))) {
+        extendedError = CDERR_STRUCTSIZE;
+        return FALSE;
+    }
+    if (request->lpstrFile == nullptr || request->nMaxFile == 0) {
+        extendedError = FNERR_BUFFERTOOSMALL;
+        return FALSE;
+    }
+    windowing::EnsureWindowing();
+    FileDialogRequest asked;
+    asked.owner = request->hwndOwner;
+    asked.titleGiven = request->lpstrTitle != nullptr && request->lpstrTitle[0] != '\0';
+    asked.title = asked.titleGiven ? request->lpstrTitle : "Open";
+    asked.initialDirectory = request->lpstrInitialDir ? request->lpstrInitialDir : "";
+    asked.fileName.assign(request->lpstrFile, strnlen(request->lpstrFile, request->nMaxFile));
+    asked.filters = ReadFilters(request->lpstrFilter);
+    asked.filterIndex = request->nFilterIndex;
+    asked.defaultExtension = request->lpstrDefExt ? request->lpstrDefExt : "";
+    asked.flags = request->Flags;
+
+    HWND owner = IsWindow(request->hwndOwner) ? request->hwndOwner : nullptr;
+    BOOL ownerWasDisabled = owner ? EnableWindow(owner, FALSE) : FALSE;
+    asked.ownerDisabled = owner != nullptr && !IsWindowEnabled(owner);
+    lastRequest = asked;
+
+    FileDialogAnswer answer;
+    if (nextAnswer) {
+        answer = *nextAnswer;
+        nextAnswer.reset();
+    } else {
+        answer = AskPerson(asked, owner);
+    }
+    if (owner != nullptr && IsWindow(owner) && !ownerWasDisabled) {
+        EnableWindow(owner, TRUE);
+    }
+    if (!answer.chosen) {
+        return FALSE;
+    }
+    // The buffer is left alone when the path does not fit.
+    if (answer.path.size() + 1 > request->nMaxFile) {
+        extendedError = FNERR_BUFFERTOOSMALL;
+        return FALSE;
+    }
+    WriteResult(request, answer.path);
+    return TRUE;
+}
