@@ -667,12 +667,17 @@ BOOL WINAPI DestroyWindow(HWND window) {
         std::erase(parent->children, window);
     }
     // The widget may be running its own event handler: it goes at the next pump.
+    bool topLevel = slot->kind == WindowKind::Dialog;
     if (QWidget* widget = slot->widget) {
         widget->hide();
         widget->deleteLater();
     }
     ForgetWindow(window);
     RetireSlot(window);
+    if (topLevel) {
+        // A loop that polls for the window's end gets a message to look at.
+        PostMessageA(nullptr, WM_NULL, 0, 0);
+    }
     return TRUE;
 }
 
