@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -71,29 +70,6 @@ TEST(CommandLine, QuotesArgumentsWithSpacesTabsOrNothing) {
               std::string("\"prog name\" ") + kChildFilter + " plain \"\" \"tab\there\" x");
 }
 
-TEST(CommandLine, IsMadeOnceAndNamesTheProgramFirst) {
-    LPSTR first = GetCommandLineA();
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(GetCommandLineA(), first);
-    EXPECT_NE(std::string(first).find("platform_tests"), std::string::npos);
-}
-
-TEST(StartupInfo, CarriesNoShowState) {
-    STARTUPINFOA info;
-    std::memset(&info, 0xAB, sizeof info);
-    GetStartupInfoA(&info);
-    EXPECT_EQ(info.cb, sizeof info);
-    EXPECT_EQ(info.dwFlags & STARTF_USESHOWWINDOW, 0u);
-}
-
-TEST(ModuleHandle, IsTheSameNonNullHandleForTheProgram) {
-    HMODULE program = GetModuleHandleA(nullptr);
-    EXPECT_NE(program, nullptr);
-    EXPECT_EQ(GetModuleHandleA(nullptr), program);
-    EXPECT_EQ(GetModuleHandleA("other.dll"), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
-}
-
 TEST(ComponentObjectModel, CountsEntriesPerThread) {
     EXPECT_EQ(CoInitialize(nullptr), S_OK);
     EXPECT_EQ(CoInitialize(nullptr), S_FALSE);
@@ -148,28 +124,4 @@ TEST(ThreadSlots, RunOutAndComeBack) {
     for (DWORD slot : taken) {
         TlsFree(slot);
     }
-}
-
-TEST(GlobalMemory, ZeroInitialisesOnRequest) {
-    auto* block = static_cast<unsigned char*>(GlobalAlloc(GMEM_ZEROINIT, 4096));
-    ASSERT_NE(block, nullptr);
-    for (int i = 0; i < 4096; ++i) {
-        ASSERT_EQ(block[i], 0) << i;
-    }
-    EXPECT_EQ(GlobalFree(block), nullptr);
-    HGLOBAL empty = GlobalAlloc(GPTR, 0);
-    EXPECT_NE(empty, nullptr);
-    GlobalFree(empty);
-}
-
-TEST(ExitProcessDeathTest, EndsWithTheCodeAndKeepsBufferedOutput) {
-    EXPECT_EXIT(
-        {
-            static char buffer[256];
-            std::setvbuf(stderr, buffer, _IOFBF, sizeof buffer);
-            std::fputs("unflushed", stderr);
-            ExitProcess(7);
-        },
-        ::testing::ExitedWithCode(7), "unflushed");
-    EXPECT_EXIT(ExitProcess(0), ::testing::ExitedWithCode(0), "");
 }
