@@ -348,6 +348,28 @@ TEST(OpenForInput, PathLongerThan255BytesOpensTheFileItNames) {
     EXPECT_NE(ReadAndClearErrorNumber(), 0);
 }
 
+TEST(OpenForInput, PipeIsReadByteByByteWithoutWaitingAndKeepsTheLfAfterACr) {
+    ErrorSlot slot;
+    TempFolder folder;
+    std::string fifo = folder.Path() + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    int keep = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);  // keeps the written bytes alive
+    int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(write(writer, "A\r\nB", 4), 4);
+    close(writer);
+    OpenForInput(D(fifo), 50);
+    EXPECT_EQ(ReadAndClearErrorNumber(), 0);
+    std::vector<std::string> lines;
+    while (AtEndOfFile(50) == 0 && lines.size() < 10) {
+        lines.push_back(ReadLine(50).ToStdString());
+    }
+    EXPECT_EQ(lines, (std::vector<std::string>{"A", "\nB"}));
+    EXPECT_EQ(ReadAndClearErrorNumber(), 0);
+    CloseFile(50);
+    close(keep);
+}
+
 TEST(FileNumberServices, NumbersThatAreNotOpen) {
     ErrorSlot slot;
     CloseFile(30000);
