@@ -1,0 +1,284 @@
+// Files, the current directory and the error mode over POSIX.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "platform/handle_table.h"
+#include "platform/posix_errors.h"
+#include "platform/win32_file.h"
+
+namespace {
+
+struct OpenFile {
+    int fd = -1;
+    DWORD type = FILE_TYPE_UNKNOWN;
+    // The file pointer is ours: reads of a disk file go to it with pread, so
+    // setting it costs no system call.
+    std::int64_t offset = 0;
+};
+
+HandleTable<OpenFile, 1>& Files() {
+    static HandleTable<OpenFile, 1> table;
+    return table;
+}
+
+std::atomic<UINT> errorMode{0};
+
+DWORD TypeOf(mode_t mode) {
+    if (S_ISREG(mode)) {
+        return FILE_TYPE_DISK;
+    }
+    if (S_ISCHR(mode) || S_ISBLK(mode)) {
+        return FILE_TYPE_CHAR;
+    }
+    return FILE_TYPE_PIPE;
+}
+
+int OpenFlags(DWORD desiredAccess) {
+    bool read = (desiredAccess & GENERIC_READ) != 0;
+    bool write = (desiredAccess & GENERIC_WRITE) != 0;
+    int flags = read && write ? O_RDWR : write ? O_WRONLY : O_RDONLY;
+    // Non-blocking, so that opening a FIFO without a writer never waits.
+    return flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+}
+
+HANDLE Fail(DWORD error) {
+    SetLastError(error);
+    return INVALID_HANDLE_VALUE;
+}
+
+// Either the file is ours alone (share mode 0) or it is shared with others
+// that share it too; an exclusive holder elsewhere refuses both.
+DWORD LockFile(int fd, DWORD shareMode) {
+    int operation = (shareMode == 0 ? LOCK_EX : LOCK_SH) | LOCK_NB;
+    if (flock(fd, operation) == 0) {
+        return ERROR_SUCCESS;
+    }
+    return WindowsErrorFromErrno(errno);
+}
+
+DWORD ReadDisk(OpenFile& file, char* buffer, DWORD wanted, DWORD& got) {
+    while (got < wanted) {
+        ssize_t n = pread(file.fd, buffer + got, wanted - got, file.offset + got);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno == EIO ? ERROR_READ_FAULT : WindowsErrorFromErrno(errno);
+        }
+        if (n == 0) {
+            break;
+        }
+        got += static_cast<DWORD>(n);
+    }
+    file.offset += got;
+    return ERROR_SUCCESS;
+}
+
+// A pipe or device gives what it has; with nothing ready that is 0 bytes.
+DWORD ReadStream(OpenFile& file, char* buffer, DWORD wanted, DWORD& got) {
+    for (;;) {
+        ssize_t n = read(file.fd, buffer, wanted);
+        if (n >= 0) {
+            got = static_cast<DWORD>(n);
+            return ERROR_SUCCESS;
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            return ERROR_SUCCESS;
+        }
+        return errno == EIO ? ERROR_READ_FAULT : WindowsErrorFromErrno(errno);
+    }
+}
+
+}  // namespace
+
+HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
+                          LPSECURITY_ATTRIBUTES /*securityAttributes*/, DWORD creationDisposition,
+                          DWORD /*flagsAndAttributes*/, HANDLE /*templateFile*/) {
+    if (fileName == nullptr || creationDisposition != OPEN_EXISTING) {
+        return Fail(ERROR_INVALID_PARAMETER);
+    }
+    if (fileName[0] == 0) {
+        return Fail(ERROR_PATH_NOT_FOUND);
+    }
+    int fd;
+    do {
+        fd = open(fileName, OpenFlags(desiredAccess));
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        return Fail(WindowsErrorFromErrno(errno, fileName));
+    }
+    struct stat info {};
+    DWORD error = ERROR_SUCCESS;
+    if (fstat(fd, &info) != 0) {
+        error = WindowsErrorFromErrno(errno);
+    } else if (S_ISDIR(info.st_mode)) {
+        error = ERROR_ACCESS_DENIED;
+    } else {
+        error = LockFile(fd, shareMode);
+    }
+    if (error == ERROR_SUCCESS && S_ISREG(info.st_mode)) {
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    }
+    auto* file = error == ERROR_SUCCESS ? new (std::nothrow) OpenFile : nullptr;
+    if (error == ERROR_SUCCESS && file == nullptr) {
+        error = ERROR_NOT_ENOUGH_MEMORY;
+    }
+    HANDLE handle = nullptr;
+    if (file != nullptr) {
+        file->fd = fd;
+        file->type = TypeOf(info.st_mode);
+        handle = Files().Add(file);
+        if (handle == nullptr) {
+            delete file;
+            error = ERROR_TOO_MANY_OPEN_FILES;
+        }
+    }
+    if (error != ERROR_SUCCESS) {
+        close(fd);
+        return Fail(error);
+    }
+    return handle;
+}
+
+DWORD WINAPI GetFileType(HANDLE file) {
+    OpenFile* open = Files().Find(file);
+    if (open == nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FILE_TYPE_UNKNOWN;
+    }
+    return open->type;
+}
+
+DWORD WINAPI SetFilePointer(HANDLE file, LONG distanceToMove, PLONG distanceToMoveHigh,
+                            DWORD moveMethod) {
+    OpenFile* open = Files().Find(file);
+    if (open == nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return INVALID_SET_FILE_POINTER;
+    }
+    std::int64_t distance = distanceToMove;
+    if (distanceToMoveHigh != nullptr) {
+        distance = static_cast<std::int64_t>(
+            (static_cast<std::uint64_t>(static_cast<std::uint32_t>(*distanceToMoveHigh)) << 32) |
+            static_cast<std::uint32_t>(distanceToMove));
+    }
+    std::int64_t origin = 0;
+    if (moveMethod == FILE_CURRENT) {
+        origin = open->offset;
+    } else if (moveMethod == FILE_END) {
+        struct stat info {};
+        if (fstat(open->fd, &info) != 0) {
+            SetLastErrorFromErrno(errno);
+            return INVALID_SET_FILE_POINTER;
+        }
+        origin = info.st_size;
+    } else if (moveMethod != FILE_BEGIN) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_SET_FILE_POINTER;
+    }
+    if ((distance > 0 && origin > INT64_MAX - distance) || origin + distance < 0) {
+        SetLastError(ERROR_NEGATIVE_SEEK);
+        return INVALID_SET_FILE_POINTER;
+    }
+    open->offset = origin + distance;
+    if (distanceToMoveHigh != nullptr) {
+        *distanceToMoveHigh = static_cast<LONG>(static_cast<std::uint64_t>(open->offset) >> 32);
+    }
+    return static_cast<DWORD>(static_cast<std::uint64_t>(open->offset) & 0xFFFFFFFFu);
+}
+
+BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD numberOfBytesToRead,
+                     LPDWORD numberOfBytesRead, LPOVERLAPPED overlapped) {
+    if (numberOfBytesRead != nullptr) {
+        *numberOfBytesRead = 0;
+    }
+    OpenFile* open = Files().Find(file);
+    if (open == nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (overlapped != nullptr || (buffer == nullptr && numberOfBytesToRead > 0)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    DWORD got = 0;
+    char* bytes = static_cast<char*>(buffer);
+    DWORD error = open->type == FILE_TYPE_DISK ? ReadDisk(*open, bytes, numberOfBytesToRead, got)
+                                               : ReadStream(*open, bytes, numberOfBytesToRead, got);
+    if (numberOfBytesRead != nullptr) {
+        *numberOfBytesRead = got;
+    }
+    if (error != ERROR_SUCCESS) {
+        SetLastError(error);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL WINAPI CloseHandle(HANDLE object) {
+    OpenFile* open = Files().Remove(object);
+    if (open == nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    // Closing drops the lock. The descriptor is gone even when close reports
+    // an error, so it is never closed twice.
+    int result = close(open->fd);
+    int error = errno;
+    delete open;
+    if (result != 0 && error != EINTR) {
+        SetLastErrorFromErrno(error);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+DWORD WINAPI GetCurrentDirectoryA(DWORD bufferLength, LPSTR buffer) {
+    char* current = getcwd(nullptr, 0);
+    if (current == nullptr) {
+        SetLastErrorFromErrno(errno);
+        return 0;
+    }
+    std::size_t length = std::strlen(current);
+    DWORD answer;
+    if (buffer != nullptr && bufferLength > length) {
+        std::memcpy(buffer, current, length + 1);
+        answer = static_cast<DWORD>(length);
+    } else {
+        answer = static_cast<DWORD>(length + 1);  // the size needed, zero included
+    }
+    std::free(current);
+    return answer;
+}
+
+BOOL WINAPI SetCurrentDirectoryA(LPCSTR pathName) {
+    if (pathName == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (pathName[0] == 0) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return FALSE;
+    }
+    if (chdir(pathName) != 0) {
+        SetLastErrorFromErrno(errno, pathName);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+UINT WINAPI SetErrorMode(UINT mode) {
+    return errorMode.exchange(mode);
+}

@@ -1,0 +1,6 @@
+#include "runtime/system_call_gate.h"
+
+SpinLock& SystemCallGateLock() noexcept {
+    static SpinLock lock;
+    return lock;
+}

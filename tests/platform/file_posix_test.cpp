@@ -1,0 +1,299 @@
+// The POSIX file calls answer as Windows would, with Windows error codes.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/win32.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class FilePosix : public ::testing::Test {
+  protected:
+    FilePosix() {
+        std::string pattern = (fs::temp_directory_path() / "file-posix-XXXXXX").string();
+        folder_ = mkdtemp(pattern.data());
+    }
+    ~FilePosix() override {
+        std::error_code ignored;
+        fs::remove_all(folder_, ignored);
+    }
+    std::string Write(const std::string& name, const std::string& bytes) {
+        std::string path = folder_ + "/" + name;
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+    static HANDLE Open(const std::string& path, DWORD share = 0) {
+        return CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    // The Windows error of a failing open, or 0 when it opened (and is closed again).
+    static DWORD OpenError(const std::string& path) {
+        SetLastError(0);
+        HANDLE h = Open(path);
+        if (h != INVALID_HANDLE_VALUE) {
+            CloseHandle(h);
+            return 0;
+        }
+        return GetLastError();
+    }
+
+    std::string folder_;
+};
+
+TEST_F(FilePosix, OpenFailuresAnswerWithWindowsCodes) {
+    std::string file = Write("f.txt", "f");
+    fs::create_directory(folder_ + "/dir");
+    struct Case {
+        std::string path;
+        DWORD code;
+    };
+    const std::vector<Case> cases = {
+        {file, 0},
+        {folder_ + "/missing", ERROR_FILE_NOT_FOUND},
+        {folder_ + "/nowhere/missing", ERROR_PATH_NOT_FOUND},
+        {file + "/x", ERROR_PATH_NOT_FOUND},
+        {folder_ + "/dir", ERROR_ACCESS_DENIED},
+        {folder_ + "/" + std::string(256, 'n'), ERROR_FILENAME_EXCED_RANGE},
+        {"", ERROR_PATH_NOT_FOUND},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(OpenError(c.path), c.code) << c.path;
+    }
+    SetLastError(0);
+    EXPECT_EQ(CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, CREATE_ALWAYS, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_TRUE(fs::exists(file));
+    EXPECT_EQ(fs::file_size(file), 1u);
+}
+
+TEST_F(FilePosix, ExclusiveOpenHoldsALockUntilClosed) {
+    std::string path = Write("x.txt", "x");
+    HANDLE first = Open(path);
+    ASSERT_NE(first, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(OpenError(path), ERROR_SHARING_VIOLATION);
+    int fd = open(path.c_str(), O_RDONLY);
+    EXPECT_NE(flock(fd, LOCK_SH | LOCK_NB), 0);
+    EXPECT_TRUE(CloseHandle(first));
+    EXPECT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
+    EXPECT_EQ(OpenError(path), ERROR_SHARING_VIOLATION);
+    close(fd);
+    EXPECT_EQ(OpenError(path), 0u);
+
+    HANDLE shared = Open(path, FILE_SHARE_READ);
+    HANDLE second = Open(path, FILE_SHARE_READ);
+    EXPECT_NE(shared, INVALID_HANDLE_VALUE);
+    EXPECT_NE(second, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(OpenError(path), ERROR_SHARING_VIOLATION);
+    CloseHandle(shared);
+    CloseHandle(second);
+}
+
+TEST_F(FilePosix, ReadsBlocksFromTheFilePointer) {
+    std::string bytes;
+    for (int i = 0; i < 300; ++i) {
+        bytes.push_back(static_cast<char>(i));
+    }
+    HANDLE h = Open(Write("blocks.bin", bytes));
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetFileType(h), FILE_TYPE_DISK);
+    char buffer[128];
+    DWORD got = 0;
+    std::string read;
+    SetLastError(0);
+    while (ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        read.append(buffer, got);
+    }
+    EXPECT_EQ(read, bytes);
+    EXPECT_EQ(GetLastError(), 0u);
+
+    LONG high = 0;
+    EXPECT_EQ(SetFilePointer(h, 256, &high, FILE_BEGIN), 256u);
+    ASSERT_TRUE(ReadFile(h, buffer, sizeof buffer, &got, nullptr));
+    EXPECT_EQ(got, 44u);
+    EXPECT_EQ(std::memcmp(buffer, bytes.data() + 256, 44), 0);
+    EXPECT_EQ(SetFilePointer(h, -10, nullptr, FILE_END), 290u);
+    EXPECT_EQ(SetFilePointer(h, 5, nullptr, FILE_CURRENT), 295u);
+
+    high = 1;  // 4 GiB + 7: past the end, so a read gives nothing
+    EXPECT_EQ(SetFilePointer(h, 7, &high, FILE_BEGIN), 7u);
+    EXPECT_EQ(high, 1);
+    ASSERT_TRUE(ReadFile(h, buffer, sizeof buffer, &got, nullptr));
+    EXPECT_EQ(got, 0u);
+
+    SetLastError(0);
+    EXPECT_EQ(SetFilePointer(h, -1, nullptr, FILE_BEGIN), INVALID_SET_FILE_POINTER);
+    EXPECT_EQ(GetLastError(), ERROR_NEGATIVE_SEEK);
+    EXPECT_TRUE(CloseHandle(h));
+}
+
+TEST_F(FilePosix, ClosedHandleIsDeadForEveryCall) {
+    HANDLE h = Open(Write("c.txt", "c"));
+    ASSERT_TRUE(CloseHandle(h));
+    HANDLE again = Open(folder_ + "/c.txt");  // may take the same slot
+    char buffer[4];
+    DWORD got = 7;
+    SetLastError(0);
+    EXPECT_FALSE(ReadFile(h, buffer, sizeof buffer, &got, nullptr));
+    EXPECT_EQ(got, 0u);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(GetFileType(h), FILE_TYPE_UNKNOWN);
+    EXPECT_FALSE(CloseHandle(h));
+    EXPECT_FALSE(CloseHandle(INVALID_HANDLE_VALUE));
+    EXPECT_FALSE(CloseHandle(nullptr));
+    ASSERT_TRUE(ReadFile(again, buffer, sizeof buffer, &got, nullptr));
+    EXPECT_EQ(got, 1u);
+    EXPECT_TRUE(CloseHandle(again));
+}
+
+TEST_F(FilePosix, TruncatedOrRemovedFileReadsWhatIsLeft) {
+    std::string path = Write("t.txt", std::string(1000, 't'));
+    HANDLE h = Open(path);
+    ASSERT_EQ(truncate(path.c_str(), 100), 0);
+    ASSERT_EQ(unlink(path.c_str()), 0);
+    char buffer[512];
+    DWORD got = 0;
+    ASSERT_TRUE(ReadFile(h, buffer, sizeof buffer, &got, nullptr));
+    EXPECT_EQ(got, 100u);
+    ASSERT_TRUE(ReadFile(h, buffer, sizeof buffer, &got, nullptr));
+    EXPECT_EQ(got, 0u);
+    CloseHandle(h);
+}
+
+TEST_F(FilePosix, PipesAndDevicesNeverWait) {
+    std::string fifo = folder_ + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    HANDLE pipe = Open(fifo);
+    ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetFileType(pipe), FILE_TYPE_PIPE);
+    char byte = 0;
+    DWORD got = 9;
+    EXPECT_TRUE(ReadFile(pipe, &byte, 1, &got, nullptr));
+    EXPECT_EQ(got, 0u);
+    CloseHandle(pipe);
+
+    HANDLE null = Open("/dev/null", FILE_SHARE_READ);
+    ASSERT_NE(null, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetFileType(null), FILE_TYPE_CHAR);
+    EXPECT_TRUE(ReadFile(null, &byte, 1, &got, nullptr));
+    EXPECT_EQ(got, 0u);
+    CloseHandle(null);
+}
+
+TEST_F(FilePosix, CurrentDirectoryAsksForTheSizeItNeeds) {
+    std::string current = fs::current_path().string();
+    char small[2] = {'x', 'y'};
+    EXPECT_EQ(GetCurrentDirectoryA(sizeof small, small), current.size() + 1);
+    EXPECT_EQ(small[0], 'x');
+    std::vector<char> buffer(current.size() + 1);
+    EXPECT_EQ(GetCurrentDirectoryA(static_cast<DWORD>(buffer.size()), buffer.data()),
+              current.size());
+    EXPECT_EQ(std::string(buffer.data()), current);
+
+    EXPECT_TRUE(SetCurrentDirectoryA(folder_.c_str()));
+    EXPECT_EQ(fs::current_path().string(), folder_);
+    SetLastError(0);
+    EXPECT_FALSE(SetCurrentDirectoryA((folder_ + "/none/deeper").c_str()));
+    EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+    EXPECT_TRUE(SetCurrentDirectoryA(current.c_str()));
+}
+
+TEST_F(FilePosix, ErrorModeIsKeptAndHandedBack) {
+    UINT before = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    EXPECT_EQ(SetErrorMode(before), SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+}
+
+class DirectorySearchPosix : public FilePosix {
+  protected:
+    // Every name a search for pattern gives, with its attributes.
+    std::vector<std::pair<std::string, DWORD>> Search(const std::string& pattern,
+                                                      DWORD* error = nullptr) {
+        std::vector<std::pair<std::string, DWORD>> found;
+        WIN32_FIND_DATAA data{};
+        SetLastError(0);
+        HANDLE h = FindFirstFileA((folder_ + "/" + pattern).c_str(), &data);
+        if (h == INVALID_HANDLE_VALUE) {
+            if (error) {
+                *error = GetLastError();
+            }
+            return found;
+        }
+        do {
+            found.emplace_back(data.cFileName, data.dwFileAttributes);
+        } while (FindNextFileA(h, &data));
+        if (error) {
+            *error = GetLastError();
+        }
+        EXPECT_TRUE(FindClose(h));
+        EXPECT_FALSE(FindClose(h));
+        return found;
+    }
+};
+
+TEST_F(DirectorySearchPosix, AttributesTellPlainHiddenSystemAndFolderApart) {
+    Write("plain", "12345");
+    Write(".dot", "");
+    fs::create_directory(folder_ + "/dir");
+    ASSERT_EQ(mkfifo((folder_ + "/fifo").c_str(), 0600), 0);
+    fs::create_symlink("nothing-here", folder_ + "/dangling");
+    DWORD error = 0;
+    auto found = Search("*", &error);
+    EXPECT_EQ(error, ERROR_NO_MORE_FILES);
+    const std::vector<std::pair<std::string, DWORD>> expected = {
+        {".", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN},
+        {"..", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN},
+        {".dot", FILE_ATTRIBUTE_HIDDEN},
+        {"dangling", FILE_ATTRIBUTE_SYSTEM},
+        {"dir", FILE_ATTRIBUTE_DIRECTORY},
+        {"fifo", FILE_ATTRIBUTE_SYSTEM},
+        {"plain", FILE_ATTRIBUTE_NORMAL},
+    };
+    EXPECT_EQ(found, expected);
+
+    WIN32_FIND_DATAA data{};
+    HANDLE h = FindFirstFileA((folder_ + "/plain").c_str(), &data);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(data.nFileSizeLow, 5u);
+    EXPECT_GT(data.ftLastWriteTime.dwHighDateTime, 0u);
+    SetLastError(0);
+    EXPECT_FALSE(FindNextFileA(h, &data));
+    EXPECT_EQ(GetLastError(), ERROR_NO_MORE_FILES);
+    EXPECT_FALSE(CloseHandle(h));  // a search is not a file
+    EXPECT_TRUE(FindClose(h));
+}
+
+TEST_F(DirectorySearchPosix, NoMatchAnswersFileOrPathNotFound) {
+    Write("a.txt", "a");
+    struct Case {
+        std::string pattern;
+        DWORD code;
+    };
+    const std::vector<Case> cases = {
+        {"*.none", ERROR_FILE_NOT_FOUND},
+        {"b.txt", ERROR_FILE_NOT_FOUND},
+        {"", ERROR_FILE_NOT_FOUND},
+        {"nowhere/*.*", ERROR_PATH_NOT_FOUND},
+        {"nowhere/a.txt", ERROR_PATH_NOT_FOUND},
+        {"a.txt/*", ERROR_PATH_NOT_FOUND},
+        {std::string(256, 'n'), ERROR_FILENAME_EXCED_RANGE},
+        {std::string(256, 'n') + "/*", ERROR_FILENAME_EXCED_RANGE},
+    };
+    for (const auto& c : cases) {
+        DWORD error = 0;
+        EXPECT_TRUE(Search(c.pattern, &error).empty()) << c.pattern;
+        EXPECT_EQ(error, c.code) << c.pattern;
+    }
+}
+
+}  // namespace

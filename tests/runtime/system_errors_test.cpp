@@ -1,0 +1,93 @@
+#include "runtime/system_errors.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <map>
+
+#include "runtime/error_numbers.h"
+#include "runtime/floating_point.h"
+#include "runtime/system_call_gate.h"
+
+namespace {
+
+// The run-time error number of every Windows code below 40.
+const std::uint8_t kExpectedBelow40[40] = {
+    0,  75, 53, 76, 67, 70, 51, 241, 7,  241, 241, 51, 51, 51, 7,  68, 75, 74, 53, 70,
+    68, 71, 51, 72, 51, 72, 72, 72,  72, 72,  72,  72, 70, 70, 72, 75, 70, 75, 62, 61,
+};
+
+TEST(MapSystemError, EveryCodeBelowFortyHasItsOwnEntry) {
+    for (std::uint32_t code = 0; code < 40; ++code) {
+        EXPECT_EQ(MapSystemError(code), kExpectedBelow40[code]) << "code " << code;
+    }
+}
+
+TEST(MapSystemError, DiskFullSharesTheDiskFullEntryAndEveryOtherCodeGives75) {
+    const std::map<std::uint32_t, std::int32_t> cases = {
+        {112, 61},        {40, 75},    {41, 75},    {87, 75},   {111, 75},
+        {113, 75},        {123, 75},   {206, 75},   {1921, 75}, {0x7FFFFFFF, 75},
+        {0xFFFFFFFF, 75}, {0x100, 75}, {0x102, 75},  // codes whose low byte would index the table
+    };
+    for (const auto& [code, number] : cases) {
+        EXPECT_EQ(MapSystemError(code), number) << "code " << code;
+    }
+}
+
+TEST(MapSystemError, MemoryFaultReadsAs241NotNegative) {
+    EXPECT_EQ(MapSystemError(7), 241);
+    EXPECT_GT(MapSystemError(9), 0);
+}
+
+TEST(SystemCallGate, SucceedsOnZeroLastErrorEvenIfAnEarlierCallLeftOne) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    auto outcome = ThroughSystemCallGate([] { return 42; });
+    EXPECT_FALSE(outcome.failed);
+    EXPECT_EQ(outcome.result, 42);
+    EXPECT_EQ(outcome.errorNumber, 0);
+}
+
+TEST(SystemCallGate, FailsOnANonZeroLastErrorWhateverTheResultAndMapsIt) {
+    auto outcome = ThroughSystemCallGate([] {
+        SetLastError(ERROR_SHARING_VIOLATION);
+        return TRUE;
+    });
+    EXPECT_TRUE(outcome.failed);
+    EXPECT_EQ(outcome.result, TRUE);
+    EXPECT_EQ(outcome.systemError, ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(outcome.errorNumber, 70);
+}
+
+TEST(SystemCallGate, TurnsErrorDialogsOffForTheCallAndRestoresModeAndFloatingPoint) {
+    UINT outside = SetErrorMode(0);
+    SetFloatingPointSettings();
+    std::uint16_t before = CurrentFloatingPointControlWord();
+    auto outcome = ThroughSystemCallGate([] {
+        SetDefaultFloatingPointState();  // an outside call that changes the settings
+        UINT during = SetErrorMode(0);
+        SetErrorMode(during);
+        return during;
+    });
+    EXPECT_EQ(outcome.result, SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    EXPECT_EQ(SetErrorMode(outside), 0u);
+    EXPECT_EQ(CurrentFloatingPointControlWord(), before);
+}
+
+void FailInOwnProcedure() {
+    ErrorSlot slot;
+    RecordErrorNumber(MapSystemError(ERROR_FILE_NOT_FOUND));
+}
+
+TEST(ErrorNumbers, LatestFailureWinsReadClearsAndCalleeFailuresStayInTheCallee) {
+    ErrorSlot slot;
+    EXPECT_EQ(ReadAndClearErrorNumber(), 0);
+    RecordErrorNumber(53);
+    RecordErrorNumber(241);
+    FailInOwnProcedure();
+    EXPECT_EQ(ReadAndClearErrorNumber(), 241);
+    EXPECT_EQ(ReadAndClearErrorNumber(), 0);
+    FailInOwnProcedure();
+    EXPECT_EQ(ReadAndClearErrorNumber(), 0);
+}
+
+}  // namespace
