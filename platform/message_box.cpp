@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "platform/message_box_seam.h"
+#include "platform/message_pump.h"
 #include "platform/qt_application.h"
 #include "platform/win32.h"
 
@@ -90,8 +91,9 @@ int AnswerFromSeam(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
 // the user closes the box.
 void WaitForBoxToClose(const QMessageBox& box, const bool& finished) {
     while (!finished && box.isVisible()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        Sleep(1);
+        if (!PumpOneMessage()) {
+            Sleep(1);
+        }
     }
 }
 

@@ -125,7 +125,6 @@ constexpr WORD WA_INACTIVE = 0;
 constexpr WORD WA_ACTIVE = 1;
 constexpr WORD WA_CLICKACTIVE = 2;
 constexpr WORD BN_CLICKED = 0;
-constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 
 constexpr WPARAM SIZE_RESTORED = 0;

@@ -8,6 +8,7 @@
 
 #include "platform/message_pump.h"
 #include "platform/qt_application.h"
+#include "platform/win32_msgbox.h"
 #include "platform/window_table.h"
 
 namespace windowing {

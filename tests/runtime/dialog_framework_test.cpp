@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -16,6 +17,7 @@
 #include "platform/qt_application.h"
 #include "platform/win32.h"
 #include "runtime/floating_point.h"
+#include "runtime/message_box.h"
 
 namespace {
 
@@ -29,11 +31,17 @@ struct Call {
 std::vector<Call> calls;
 std::vector<int> commands;
 bool answerSysCommand = false;
+int boxCommand = -1;  // the command that shows a message box
+bool boxReturned = false;
 
 std::int32_t RecordingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     calls.push_back({message, wParam, lParam, IsWindowVisible(dialog) != FALSE});
     if (message == WM_COMMAND) {
         commands.push_back(LoWord(wParam));
+        if (LoWord(wParam) == boxCommand) {
+            ShowMessageBox("Still there?", "Box", 0);
+            boxReturned = true;
+        }
     }
     if (message == WM_SYSCOMMAND && answerSysCommand) {
         return 1;
@@ -93,6 +101,8 @@ class DialogFrameworkTest : public ::testing::Test {
         calls.clear();
         commands.clear();
         answerSysCommand = false;
+        boxCommand = -1;
+        boxReturned = false;
     }
 
     // A text box, two tab-stop buttons with a plain button between them, a label.
@@ -406,6 +416,47 @@ TEST_F(DialogFrameworkTest, FinishedDialogIsGoneAndItsOperationsAreHarmless) {
     FinishDialog(dialog, 8);                         // a second finish finds nothing to do
     RunDialogModal(dialog, RecordingProc, &result);  // no record: returns at once
     EXPECT_EQ(result, 7);
+}
+
+QPushButton* SampleButton(const char* text) {
+    for (auto* button : SampleWindow()->findChildren<QPushButton*>()) {
+        if (button->text() == QLatin1String(text)) {
+            return button;
+        }
+    }
+    return nullptr;
+}
+
+QMessageBox* OpenBox() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) {
+            return box;
+        }
+    }
+    return nullptr;
+}
+
+TEST_F(DialogFrameworkTest, DialogKeepsWorkingWhileAMessageBoxIsOpen) {
+    boxCommand = 102;
+    HWND dialog = BuildSample();
+    bool boxWasOpen = false;
+    std::vector<int> whileOpen;
+    Run(dialog, {[] { QTest::mouseClick(SampleButton("&Alpha"), Qt::LeftButton); }, [] {},
+                 [&boxWasOpen] {
+                     boxWasOpen = OpenBox() != nullptr;
+                     QTest::mouseClick(SampleButton("&Beta"), Qt::LeftButton);
+                 },
+                 [] { QTest::keyClick(SampleButton("&Beta"), Qt::Key_G, Qt::AltModifier); }, [] {},
+                 [&whileOpen] {
+                     whileOpen = commands;
+                     if (QMessageBox* box = OpenBox()) {
+                         box->button(QMessageBox::Ok)->click();
+                     }
+                 },
+                 [] {}, [dialog] { FinishDialog(dialog, 0); }});
+    EXPECT_TRUE(boxWasOpen);
+    EXPECT_EQ(whileOpen, (std::vector<int>{102, 103, 104}));
+    EXPECT_TRUE(boxReturned);
 }
 
 }  // namespace
