@@ -418,6 +418,26 @@ TEST_F(DialogFrameworkTest, FinishedDialogIsGoneAndItsOperationsAreHarmless) {
     EXPECT_EQ(result, 7);
 }
 
+TEST_F(DialogFrameworkTest, OwnerIsDisabledWhileTheDialogRunsAndFocusedAfter) {
+    HWND owner = BuildDialog(nullptr, "Owner", -1, -1, 100, 60, 0, 0);
+    ASSERT_NE(owner, nullptr);
+    ShowWindow(owner, SW_SHOW);
+    HWND dialog = BuildDialog(owner, "Owned", 10, 10, 100, 60, 0x00C80800, 0);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(GetWindowLongA(dialog, GWL_HWNDPARENT),
+              static_cast<LONG>(reinterpret_cast<std::intptr_t>(owner)));
+    bool ownerEnabledWhileRunning = true;
+    std::int32_t result = Run(dialog, {[&ownerEnabledWhileRunning, owner] {
+                                           ownerEnabledWhileRunning = IsWindowEnabled(owner);
+                                       },
+                                       [dialog] { FinishDialog(dialog, 4); }});
+    EXPECT_EQ(result, 4);
+    EXPECT_FALSE(ownerEnabledWhileRunning);
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    EXPECT_EQ(GetFocus(), owner);
+    FinishDialog(owner, 0);
+}
+
 QPushButton* SampleButton(const char* text) {
     for (auto* button : SampleWindow()->findChildren<QPushButton*>()) {
         if (button->text() == QLatin1String(text)) {
