@@ -1,0 +1,158 @@
+#include "pelm32/pdf_output.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPdfWriter>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "pelm32/document.h"
+#include "pelm32/fonts.h"
+#include "pelm32/page_painter.h"
+
+namespace pelm32 {
+
+namespace {
+
+constexpr int kMaxAttempts = 100000;
+constexpr int kMaxTitleLength = 200;
+
+// The file being written: unnamed where the file system allows it, so a
+// crash leaves nothing; else a hidden temporary name removed on failure.
+struct PartFile {
+    int fd = -1;
+    QByteArray tempPath;  // empty for an unnamed file
+
+    ~PartFile() {
+        if (fd >= 0) {
+            close(fd);
+        }
+        if (!tempPath.isEmpty()) {
+            unlink(tempPath.constData());
+        }
+    }
+};
+
+bool OpenPartFile(const QByteArray& folder, PartFile& part, int& error) {
+    part.fd = open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+    if (part.fd >= 0) {
+        return true;
+    }
+    QByteArray pattern = folder + "/.pelm32-XXXXXX.part";
+    part.fd = mkostemps(pattern.data(), 5, O_CLOEXEC);
+    if (part.fd < 0) {
+        error = errno;
+        return false;
+    }
+    part.tempPath = pattern;
+    fchmod(part.fd, 0644);
+    return true;
+}
+
+// Gives the complete file its name; link() never replaces an existing file.
+bool LinkFinalName(const PartFile& part, const QByteArray& path, int& error) {
+    int result;
+    if (part.tempPath.isEmpty()) {
+        const QByteArray procPath = "/proc/self/fd/" + QByteArray::number(part.fd);
+        result =
+            linkat(AT_FDCWD, procPath.constData(), AT_FDCWD, path.constData(), AT_SYMLINK_FOLLOW);
+    } else {
+        result = link(part.tempPath.constData(), path.constData());
+    }
+    error = result == 0 ? 0 : errno;
+    return result == 0;
+}
+
+bool Render(const Document& document, int fd, QString& why) {
+    QFile file;
+    if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
+        why = file.errorString();
+        return false;
+    }
+    QPdfWriter writer(&file);
+    writer.setResolution(static_cast<int>(kUnitsPerInch));
+    writer.setPageLayout(
+        QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+    writer.setTitle(document.Title());
+    writer.setCreator(QStringLiteral("pelm32"));
+    QPainter painter;
+    if (!painter.begin(&writer)) {
+        why = QStringLiteral("the PDF writer could not start");
+        return false;
+    }
+    const bool painted = PaintPages(painter, writer, document, 0, document.PageTotal() - 1);
+    painter.end();
+    file.flush();
+    if (file.error() != QFileDevice::NoError) {
+        why = file.errorString();
+        return false;
+    }
+    if (!painted) {
+        why = QStringLiteral("the document's spool could not be read back");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+QString OutputFolder() {
+    const char* folder = std::getenv("PELM32_OUTPUT_DIR");
+    return folder != nullptr && *folder != '\0' ? QFile::decodeName(folder) : QStringLiteral(".");
+}
+
+QString OutputFileName(const QString& title, int attempt) {
+    QString base;
+    for (const QChar c : title) {
+        base.append(c == u'/' || c.unicode() < 0x20 || c.unicode() == 0x7F ? QChar(u'_') : c);
+    }
+    base = base.trimmed().left(kMaxTitleLength);
+    if (base.isEmpty() || base == QLatin1String(".") || base == QLatin1String("..")) {
+        base = QStringLiteral("Document");
+    }
+    if (attempt > 1) {
+        base += QStringLiteral(" (%1)").arg(attempt);
+    }
+    return base + QStringLiteral(".pdf");
+}
+
+QString WritePdf(const Document& document) {
+    const QByteArray folder = QFile::encodeName(OutputFolder());
+    PartFile part;
+    int error = 0;
+    if (!OpenPartFile(folder, part, error)) {
+        std::fprintf(stderr, "pelm32: no PDF written: cannot create a file in \"%s\": %s\n",
+                     folder.constData(), std::strerror(error));
+        return {};
+    }
+    QString why;
+    if (!Render(document, part.fd, why)) {
+        std::fprintf(stderr, "pelm32: no PDF written for \"%s\": %s\n",
+                     qPrintable(document.Title()), qPrintable(why));
+        return {};
+    }
+    for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
+        const QByteArray path =
+            folder + '/' + QFile::encodeName(OutputFileName(document.Title(), attempt));
+        if (LinkFinalName(part, path, error)) {
+            return QFile::decodeName(path);
+        }
+        if (error != EEXIST) {
+            std::fprintf(stderr, "pelm32: no PDF written: cannot name it \"%s\": %s\n",
+                         path.constData(), std::strerror(error));
+            return {};
+        }
+    }
+    std::fprintf(stderr, "pelm32: no PDF written: every name for \"%s\" is taken in \"%s\"\n",
+                 qPrintable(document.Title()), folder.constData());
+    return {};
+}
+
+}  // namespace pelm32
