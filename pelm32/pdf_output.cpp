@@ -1,6 +1,7 @@
 #include "pelm32/pdf_output.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -70,7 +71,31 @@ bool LinkFinalName(const PartFile& part, const QByteArray& path, int& error) {
     return result == 0;
 }
 
+// Qt's PDF writer builds and drops a few large buffers per page; with the
+// allocator's default thresholds each one is mapped, faulted in and returned
+// to the system again, which doubled the time of a long document. Freed
+// memory is kept in the heap while we render, and the defaults come back after.
+class AllocatorTuning {
+  public:
+    AllocatorTuning() {
+        mallopt(M_MMAP_THRESHOLD, kKeep);
+        mallopt(M_TRIM_THRESHOLD, kKeep);
+    }
+    ~AllocatorTuning() {
+        mallopt(M_MMAP_THRESHOLD, kDefault);
+        mallopt(M_TRIM_THRESHOLD, kDefault);
+        malloc_trim(0);
+    }
+    AllocatorTuning(const AllocatorTuning&) = delete;
+    AllocatorTuning& operator=(const AllocatorTuning&) = delete;
+
+  private:
+    static constexpr int kKeep = 64 << 20;
+    static constexpr int kDefault = 128 << 10;
+};
+
 bool Render(const Document& document, int fd, QString& why) {
+    const AllocatorTuning tuning;
     QFile file;
     if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
         why = file.errorString();
