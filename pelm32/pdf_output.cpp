@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QIODevice>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "pelm32/document.h"
 #include "pelm32/fonts.h"
@@ -94,29 +96,75 @@ class AllocatorTuning {
     static constexpr int kDefault = 128 << 10;
 };
 
+// Writes straight to the file descriptor through a buffer of its own and
+// keeps the system's reason for the first failed write.
+class DescriptorDevice : public QIODevice {
+  public:
+    explicit DescriptorDevice(int fd) : fd_(fd) { buffer_.reserve(kBuffer); }
+    ~DescriptorDevice() override { Flush(); }
+
+    int Error() const { return error_; }
+    bool Flush() {
+        const char* data = buffer_.data();
+        size_t size = buffer_.size();
+        while (size > 0 && error_ == 0) {
+            const ssize_t n = ::write(fd_, data, size);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                error_ = n < 0 ? errno : EIO;
+                break;
+            }
+            data += n;
+            size -= static_cast<size_t>(n);
+        }
+        buffer_.clear();
+        return error_ == 0;
+    }
+
+  protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override {
+        if (error_ != 0) {
+            return -1;
+        }
+        if (buffer_.size() + static_cast<size_t>(size) > kBuffer && !Flush()) {
+            return -1;
+        }
+        buffer_.insert(buffer_.end(), data, data + size);
+        return size;
+    }
+
+  private:
+    static constexpr size_t kBuffer = 1 << 18;
+    int fd_;
+    int error_ = 0;
+    std::vector<char> buffer_;
+};
+
 bool Render(const Document& document, int fd, QString& why) {
     const AllocatorTuning tuning;
-    QFile file;
-    if (!file.open(fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
-        why = file.errorString();
-        return false;
+    DescriptorDevice file(fd);
+    file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    bool painted = false;
+    {
+        QPdfWriter writer(&file);
+        writer.setResolution(static_cast<int>(kUnitsPerInch));
+        writer.setPageLayout(
+            QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+        writer.setTitle(document.Title());
+        writer.setCreator(QStringLiteral("pelm32"));
+        QPainter painter;
+        if (!painter.begin(&writer)) {
+            why = QStringLiteral("the PDF writer could not start");
+            return false;
+        }
+        painted = PaintPages(painter, writer, document, 0, document.PageTotal() - 1);
+        painter.end();
     }
-    QPdfWriter writer(&file);
-    writer.setResolution(static_cast<int>(kUnitsPerInch));
-    writer.setPageLayout(
-        QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
-    writer.setTitle(document.Title());
-    writer.setCreator(QStringLiteral("pelm32"));
-    QPainter painter;
-    if (!painter.begin(&writer)) {
-        why = QStringLiteral("the PDF writer could not start");
-        return false;
-    }
-    const bool painted = PaintPages(painter, writer, document, 0, document.PageTotal() - 1);
-    painter.end();
-    file.flush();
-    if (file.error() != QFileDevice::NoError) {
-        why = file.errorString();
+    if (!file.Flush()) {
+        why = QString::fromLocal8Bit(std::strerror(file.Error()));
         return false;
     }
     if (!painted) {

@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -27,6 +29,8 @@ using namespace pelm32_test;
 
 const char kPdfName[] = "Hestrel PELM Demo.pdf";
 const char kAbandonFlag[] = "--start-and-abandon-a-document";
+const char kPrintFlag[] = "--print-a-short-report";
+const char kFileLimitFlag[] = "--print-under-a-file-size-limit";
 
 std::string MakeTempFolder(const char* stem) {
     std::string pattern = std::string("/tmp/") + stem + "-XXXXXX";
@@ -44,6 +48,12 @@ std::string ReadFile(const std::string& path) {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+// Runs this test program again in one of the child roles of main().
+std::string RunChild(const char* flag, const std::string& environment, int& status) {
+    return RunCommand(environment + " /proc/" + std::to_string(getpid()) + "/exe " + flag + " 2>&1",
+                      &status);
 }
 
 std::vector<std::string> NumberedLines(int count) {
@@ -361,9 +371,7 @@ TEST_F(Engine, HugeTextCostsOnlyWhatFitsOnThePage) {
 TEST_F(Engine, AnAbandonedDocumentLeavesNothingBehind) {
     const std::string spoolFolder = MakeTempFolder("pelm32-spool");
     int status = -1;
-    RunCommand("TMPDIR=" + Quoted(spoolFolder) + " /proc/" + std::to_string(getpid()) + "/exe " +
-                   kAbandonFlag + " 2>&1",
-               &status);
+    RunChild(kAbandonFlag, "TMPDIR=" + Quoted(spoolFolder), status);
     EXPECT_EQ(status, 0);
     EXPECT_TRUE(FolderEntries(spoolFolder).empty());
     EXPECT_TRUE(FolderEntries(output_).empty());
@@ -379,6 +387,40 @@ int StartAndAbandonADocument() {
     return run.doc > 0 ? 0 : 1;
 }
 
+int PrintAShortReport() {
+    PrintLines({"printed by a program without Qt of its own"});
+    return 0;
+}
+
+// As if the disk filled up: any write past a few kilobytes fails.
+int PrintUnderAFileSizeLimit() {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{8192, 8192};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    PrintLines({"never complete"});
+    return 0;
+}
+
+TEST_F(Engine, WorksInAProgramWithoutQtOrDisplay) {
+    // No application object, no display and no platform named: the engine
+    // makes its own application and runs headless.
+    int status = -1;
+    const std::string output =
+        RunChild(kPrintFlag, "env -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY", status);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_NE(PdfText(Pdf()).find("printed by a program without Qt"), std::string::npos) << output;
+}
+
+TEST_F(Engine, AFailedWriteLeavesNoPdfAndSaysWhy) {
+    int status = -1;
+    const std::string output = RunChild(kFileLimitFlag, "", status);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_NE(output.find("no PDF written"), std::string::npos) << output;
+    EXPECT_NE(output.find("File too large"), std::string::npos) << output;  // the reason
+    EXPECT_EQ(output.find("wrote"), std::string::npos) << output;
+    EXPECT_TRUE(FolderEntries(output_).empty());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -389,6 +431,12 @@ int main(int argc, char** argv) {
     setenv("PELM32_PREVIEW", "0", 1);
     if (argc > 1 && std::strcmp(argv[1], kAbandonFlag) == 0) {
         return StartAndAbandonADocument();
+    }
+    if (argc > 1 && std::strcmp(argv[1], kPrintFlag) == 0) {
+        return PrintAShortReport();
+    }
+    if (argc > 1 && std::strcmp(argv[1], kFileLimitFlag) == 0) {
+        return PrintUnderAFileSizeLimit();
     }
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();
