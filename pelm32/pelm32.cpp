@@ -54,7 +54,7 @@ QString DecodeTitle(const char* title) {
     if (title == nullptr) {
         return out;
     }
-    pelm32::TextCursor cursor(title, std::strlen(title));
+    pelm32::TextCursor cursor(title, std::strlen(title), false);
     char32_t c;
     while (cursor.Next(c)) {
         out.append(QString::fromUcs4(&c, 1));

@@ -95,10 +95,11 @@ char32_t Windows1252ToUnicode(unsigned char byte) {
     return byte;
 }
 
-TextCursor::TextCursor(const char* bytes, size_t length)
+TextCursor::TextCursor(const char* bytes, size_t length, bool forLayout)
     : position_(reinterpret_cast<const unsigned char*>(bytes)),
       end_(position_ + length),
-      utf8_(IsValidUtf8(bytes, length)) {}
+      utf8_(IsValidUtf8(bytes, length)),
+      forLayout_(forLayout) {}
 
 bool TextCursor::Next(char32_t& character) {
     if (pendingSpaces_ > 0) {
@@ -120,6 +121,10 @@ bool TextCursor::Next(char32_t& character) {
         if (c == 0) {
             c = 0x81;  // undefined in 1252: show as a blank like a control
         }
+    }
+    if (!forLayout_) {
+        character = c;
+        return true;
     }
     if (c == U'\t') {
         pendingSpaces_ = kTabWidth - column_ % kTabWidth - 1;

@@ -17,7 +17,9 @@ char32_t Windows1252ToUnicode(unsigned char byte);
 // characters show as one blank column, so none reaches a font as a glyph.
 class TextCursor {
   public:
-    TextCursor(const char* bytes, size_t length);
+    // forLayout false: characters as decoded, tabs and controls untouched
+    // (for titles and names rather than drawn text).
+    TextCursor(const char* bytes, size_t length, bool forLayout = true);
     // The next character to draw; false at the end of the text.
     bool Next(char32_t& character);
 
@@ -25,6 +27,7 @@ class TextCursor {
     const unsigned char* position_;
     const unsigned char* end_;
     bool utf8_;
+    bool forLayout_;
     uint32_t column_ = 0;
     uint32_t pendingSpaces_ = 0;
 };

@@ -222,6 +222,26 @@ TEST_F(Engine, AnExistingFileIsNeverOverwritten) {
     EXPECT_EQ(FolderEntries(output_).size(), 3u);  // and nothing half-written beside them
 }
 
+TEST_F(Engine, TitlesBecomeFileNamesInsideTheOutputFolder) {
+    const struct {
+        const char* title;
+        const char* file;
+    } cases[] = {
+        {"Monthly/Report", "Monthly_Report.pdf"},
+        {"../escape", ".._escape.pdf"},
+        {"..", "Document.pdf"},
+        {"", "Document (2).pdf"},
+        {"Gr\xFC\xDF", "Grüß.pdf"},  // Windows-1252
+        {"tab\there", "tab_here.pdf"},
+    };
+    for (const auto& c : cases) {
+        const int32_t doc = pmStartDoc(0, c.title, nullptr, 0, 1, 0, 7, 8);
+        pmFinishDoc(doc, 4);
+        EXPECT_EQ(PdfPageCount(Pdf(c.file)), 1) << c.file;
+    }
+    EXPECT_EQ(FolderEntries(output_).size(), std::size(cases));
+}
+
 TEST_F(Engine, FinishingReportsTheFileAndItsPageCount) {
     testing::internal::CaptureStderr();
     PrintLines(NumberedLines(60));
