@@ -444,22 +444,28 @@ TEST_F(Engine, AFailedWriteLeavesNoPdfAndSaysWhy) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Qt wants a private runtime folder; the engine must never open a preview here.
-    const std::string runtime = MakeTempFolder("pelm32-runtime");
-    chmod(runtime.c_str(), 0700);
-    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    // Qt wants a private runtime folder; children share their parent's.
+    std::string runtime;
+    if (std::getenv("XDG_RUNTIME_DIR") == nullptr) {
+        runtime = MakeTempFolder("pelm32-runtime");
+        chmod(runtime.c_str(), 0700);
+        setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    }
+    // The engine must never open a preview here.
     setenv("PELM32_PREVIEW", "0", 1);
+    int result;
     if (argc > 1 && std::strcmp(argv[1], kAbandonFlag) == 0) {
-        return StartAndAbandonADocument();
+        result = StartAndAbandonADocument();
+    } else if (argc > 1 && std::strcmp(argv[1], kPrintFlag) == 0) {
+        result = PrintAShortReport();
+    } else if (argc > 1 && std::strcmp(argv[1], kFileLimitFlag) == 0) {
+        result = PrintUnderAFileSizeLimit();
+    } else {
+        ::testing::InitGoogleTest(&argc, argv);
+        result = RUN_ALL_TESTS();
     }
-    if (argc > 1 && std::strcmp(argv[1], kPrintFlag) == 0) {
-        return PrintAShortReport();
+    if (!runtime.empty()) {
+        RunCommand("rm -rf " + Quoted(runtime));
     }
-    if (argc > 1 && std::strcmp(argv[1], kFileLimitFlag) == 0) {
-        return PrintUnderAFileSizeLimit();
-    }
-    ::testing::InitGoogleTest(&argc, argv);
-    const int result = RUN_ALL_TESTS();
-    rmdir(runtime.c_str());
     return result;
 }
