@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
 #include <QIODevice>
 #include <QPageLayout>
@@ -178,7 +179,7 @@ bool Render(const Document& document, int fd, QString& why) {
 
 QString OutputFolder() {
     const char* folder = std::getenv("PELM32_OUTPUT_DIR");
-    return folder != nullptr && *folder != '\0' ? QFile::decodeName(folder) : QStringLiteral(".");
+    return folder != nullptr && *folder != '\0' ? QFile::decodeName(folder) : QDir::currentPath();
 }
 
 QString OutputFileName(const QString& title, int attempt) {

@@ -7,7 +7,8 @@ namespace pelm32 {
 
 class Document;
 
-// The folder PDFs go to: PELM32_OUTPUT_DIR, else the current directory.
+// The folder PDFs go to: PELM32_OUTPUT_DIR, else the current directory
+// (named in full, so the line that reports the file says where it is).
 QString OutputFolder();
 
 // The file name a title gives: "<title>.pdf" for the first try, then

@@ -417,7 +417,8 @@ int PrintUnderAFileSizeLimit() {
     signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{8192, 8192};
     setrlimit(RLIMIT_FSIZE, &limit);
-    PrintLines({"never complete"});
+    PrintLines({"never complete"});    // the PDF outgrows the limit
+    PrintLines(NumberedLines(20000));  // and here the spool does
     return 0;
 }
 
@@ -437,6 +438,7 @@ TEST_F(Engine, AFailedWriteLeavesNoPdfAndSaysWhy) {
     EXPECT_EQ(status, 0) << output;
     EXPECT_NE(output.find("no PDF written"), std::string::npos) << output;
     EXPECT_NE(output.find("File too large"), std::string::npos) << output;  // the reason
+    EXPECT_NE(output.find("spool file failed: File too large"), std::string::npos) << output;
     EXPECT_EQ(output.find("wrote"), std::string::npos) << output;
     EXPECT_TRUE(FolderEntries(output_).empty());
 }
