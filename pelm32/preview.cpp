@@ -147,7 +147,7 @@ class PreviewDialog : public QDialog {
         scroll_->setWidget(view_);
         layout->addWidget(scroll_, 1);
         BuildTools(*tools);
-        resize(900, 1000);
+        resize(1000, 1000);  // room for the whole tool bar with a five-digit page count
     }
 
   protected:
