@@ -1,0 +1,157 @@
+// The nine engine functions: a table of open documents by handle, and the
+// hand-over of a finished document to PDF and preview.
+#include "engine/pelm32.h"
+
+#include <QString>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+
+#include "pelm32/document.h"
+#include "pelm32/pdf_output.h"
+#include "pelm32/preview.h"
+#include "pelm32/qt_setup.h"
+#include "pelm32/text_decoding.h"
+
+#define PELM32_EXPORT __attribute__((visibility("default")))
+
+namespace {
+
+using pelm32::Document;
+
+constexpr int32_t kMaxHandle = 32767;
+
+// Documents may nest (a second one can start while a preview is open), so
+// lookups always go through the table and never hold an entry across calls.
+std::map<int32_t, std::unique_ptr<Document>>& OpenDocuments() {
+    static std::map<int32_t, std::unique_ptr<Document>> documents;
+    return documents;
+}
+
+Document* Find(int32_t handle) {
+    auto& documents = OpenDocuments();
+    const auto found = documents.find(handle);
+    return found == documents.end() ? nullptr : found->second.get();
+}
+
+// The next handle not in use, counting on from the last one given, so a
+// handle comes back only after all others have been used.
+int32_t NextHandle() {
+    static int32_t last = 0;
+    auto& documents = OpenDocuments();
+    if (documents.size() >= static_cast<size_t>(kMaxHandle)) {
+        return 0;
+    }
+    do {
+        last = last >= kMaxHandle ? 1 : last + 1;
+    } while (documents.count(last) != 0);
+    return last;
+}
+
+QString DecodeTitle(const char* title) {
+    QString out;
+    if (title == nullptr) {
+        return out;
+    }
+    pelm32::TextCursor cursor(title, std::strlen(title), false);
+    char32_t c;
+    while (cursor.Next(c)) {
+        out.append(QString::fromUcs4(&c, 1));
+    }
+    return out;
+}
+
+}  // namespace
+
+extern "C" {
+
+PELM32_EXPORT int32_t pmStartDoc(int32_t, const char* title, const char*, int32_t, int32_t, int32_t,
+                                 int32_t, int32_t) {
+    if (!pelm32::EnsureApplication()) {
+        std::fprintf(stderr, "pelm32: no document: the program's Qt application has no GUI\n");
+        return 0;
+    }
+    auto document = std::make_unique<Document>(DecodeTitle(title));
+    if (!document->Good()) {
+        std::fprintf(stderr, "pelm32: no document: cannot make its spool file: %s\n",
+                     std::strerror(document->Spool().Error()));
+        return 0;
+    }
+    const int32_t handle = NextHandle();
+    if (handle == 0) {
+        std::fprintf(stderr, "pelm32: no document: %d are open already\n", kMaxHandle);
+        return 0;
+    }
+    OpenDocuments()[handle] = std::move(document);
+    return handle;
+}
+
+PELM32_EXPORT int32_t pmAddGraphic(int32_t doc, const char* fileName) {
+    Document* document = Find(doc);
+    return document == nullptr ? 0 : document->AddGraphic(fileName);
+}
+
+PELM32_EXPORT void pmFont(int32_t doc, int32_t, float pointSize, int32_t, const char* faceName) {
+    if (Document* document = Find(doc)) {
+        document->SetFont(pointSize, faceName);
+    }
+}
+
+PELM32_EXPORT void pmText(int32_t doc, float x, float y, int32_t, const char* text) {
+    if (Document* document = Find(doc)) {
+        document->Text(x, y, text);
+    }
+}
+
+PELM32_EXPORT void pmPageNo(int32_t doc, float x, float y, int32_t, int32_t) {
+    if (Document* document = Find(doc)) {
+        document->PageNumber(x, y);
+    }
+}
+
+PELM32_EXPORT void pmPageCount(int32_t doc, float x, float y, int32_t, int32_t) {
+    if (Document* document = Find(doc)) {
+        document->PageCount(x, y);
+    }
+}
+
+PELM32_EXPORT void pmDrawGraphic(int32_t doc, int32_t graphic, float left, float top, float right,
+                                 float bottom) {
+    if (Document* document = Find(doc)) {
+        document->DrawGraphic(graphic, left, top, right, bottom);
+    }
+}
+
+PELM32_EXPORT void pmNewPage(int32_t doc, int32_t, int32_t, int32_t) {
+    if (Document* document = Find(doc)) {
+        document->NewPage();
+    }
+}
+
+PELM32_EXPORT void pmFinishDoc(int32_t doc, int32_t) {
+    auto& documents = OpenDocuments();
+    const auto found = documents.find(doc);
+    if (found == documents.end()) {
+        return;
+    }
+    // Out of the table first: calls made while the preview runs cannot reach it.
+    const std::unique_ptr<Document> document = std::move(found->second);
+    documents.erase(found);
+    if (!document->Finish()) {
+        std::fprintf(stderr, "pelm32: no PDF written for \"%s\": its spool file failed: %s\n",
+                     qPrintable(document->Title()), std::strerror(document->Spool().Error()));
+        return;
+    }
+    const QString path = pelm32::WritePdf(*document);
+    if (path.isEmpty()) {
+        return;
+    }
+    std::fprintf(stderr, "pelm32: wrote \"%s\", %d page%s\n", qPrintable(path),
+                 document->PageTotal(), document->PageTotal() == 1 ? "" : "s");
+    if (pelm32::PreviewAvailable()) {
+        pelm32::ShowPreview(*document);
+    }
+}
+
+}  // extern "C"

@@ -1,0 +1,39 @@
+#include "pelm32/qt_setup.h"
+
+#include <QApplication>
+#include <cstdlib>
+#include <cstring>
+
+namespace pelm32 {
+
+bool EnsureApplication() {
+    if (QCoreApplication::instance() != nullptr) {
+        return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+    }
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") == nullptr &&
+        std::getenv("WAYLAND_DISPLAY") == nullptr) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    }
+    // QApplication keeps references to argc and argv: they must outlive it.
+    // Widgets, not a bare GUI application, because the preview is a dialog.
+    static int argc = 1;
+    static char name[] = "pelm32";
+    static char* argv[] = {name, nullptr};
+    new QApplication(argc, argv);  // lives until the process ends
+    return true;
+}
+
+bool PreviewAvailable() {
+    const char* preview = std::getenv("PELM32_PREVIEW");
+    if (preview != nullptr && std::strcmp(preview, "0") == 0) {
+        return false;
+    }
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
+        return false;
+    }
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal") &&
+           platform != QLatin1String("minimalegl");
+}
+
+}  // namespace pelm32

@@ -1,0 +1,171 @@
+#include "pelm32/spool.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace pelm32 {
+
+namespace {
+
+constexpr size_t kWriteBuffer = 1 << 20;
+constexpr size_t kReadBuffer = 1 << 18;
+
+std::string TemporaryFolder() {
+    const char* folder = std::getenv("TMPDIR");
+    return folder != nullptr && *folder != '\0' ? folder : "/tmp";
+}
+
+// An unnamed file where the file system allows it; else a named one that is
+// unlinked at once, which is as good once the open has succeeded.
+int OpenAnonymousFile(int& error) {
+    const std::string folder = TemporaryFolder();
+    int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        return fd;
+    }
+    std::string pattern = folder + "/pelm32-spool-XXXXXX";
+    fd = mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) {
+        error = errno;
+        return -1;
+    }
+    unlink(pattern.c_str());
+    return fd;
+}
+
+bool WriteAll(int fd, const char* data, size_t size, uint64_t offset, int& error) {
+    while (size > 0) {
+        const ssize_t n = pwrite(fd, data, size, static_cast<off_t>(offset));
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            error = errno;
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+        offset += static_cast<uint64_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+SpoolFile::SpoolFile() {
+    fd_ = OpenAnonymousFile(error_);
+    buffer_.reserve(kWriteBuffer);
+}
+
+SpoolFile::~SpoolFile() {
+    if (fd_ >= 0) {
+        close(fd_);
+    }
+}
+
+void SpoolFile::Fail(int error) {
+    if (!failed_) {
+        failed_ = true;
+        error_ = error;
+    }
+}
+
+void SpoolFile::Append(const void* data, size_t size) {
+    if (!Good()) {
+        return;
+    }
+    auto bytes = static_cast<const char*>(data);
+    if (buffer_.size() + size > kWriteBuffer && !Flush()) {
+        return;
+    }
+    if (size >= kWriteBuffer) {
+        int error = 0;
+        if (!WriteAll(fd_, bytes, size, written_, error)) {
+            Fail(error);
+            return;
+        }
+        written_ += size;
+        return;
+    }
+    buffer_.insert(buffer_.end(), bytes, bytes + size);
+}
+
+bool SpoolFile::Flush() {
+    if (!Good()) {
+        return false;
+    }
+    int error = 0;
+    if (!WriteAll(fd_, buffer_.data(), buffer_.size(), written_, error)) {
+        Fail(error);
+        return false;
+    }
+    written_ += buffer_.size();
+    buffer_.clear();
+    return true;
+}
+
+bool SpoolFile::ReadAt(uint64_t offset, void* out, size_t size) const {
+    if (fd_ < 0) {
+        return false;
+    }
+    auto bytes = static_cast<char*>(out);
+    while (size > 0) {
+        const ssize_t n = pread(fd_, bytes, size, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        bytes += n;
+        size -= static_cast<size_t>(n);
+        offset += static_cast<uint64_t>(n);
+    }
+    return true;
+}
+
+SpoolReader::SpoolReader(const SpoolFile& file, uint64_t begin, uint64_t end)
+    : file_(file), offset_(begin), end_(end) {}
+
+bool SpoolReader::Read(void* out, size_t size) {
+    if (offset_ + size > end_) {
+        return false;
+    }
+    auto bytes = static_cast<char*>(out);
+    while (size > 0) {
+        const bool inBuffer = offset_ >= bufferStart_ && offset_ < bufferStart_ + bufferFill_;
+        if (!inBuffer) {
+            const size_t want =
+                static_cast<size_t>(std::min<uint64_t>(kReadBuffer, end_ - offset_));
+            if (want >= size && size > kReadBuffer / 2) {
+                // a large record: straight into the caller's memory
+                if (!file_.ReadAt(offset_, bytes, size)) {
+                    return false;
+                }
+                offset_ += size;
+                return true;
+            }
+            buffer_.resize(want);
+            if (!file_.ReadAt(offset_, buffer_.data(), want)) {
+                return false;
+            }
+            bufferStart_ = offset_;
+            bufferFill_ = want;
+        }
+        const size_t at = static_cast<size_t>(offset_ - bufferStart_);
+        const size_t n = std::min(size, bufferFill_ - at);
+        std::memcpy(bytes, buffer_.data() + at, n);
+        bytes += n;
+        size -= n;
+        offset_ += n;
+    }
+    return true;
+}
+
+}  // namespace pelm32

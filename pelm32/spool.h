@@ -1,0 +1,67 @@
+// A document's drawing records, kept in a temporary file that has no name:
+// memory stays flat however long the document grows, and nothing is left
+// behind when the program ends, however it ends.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace pelm32 {
+
+class SpoolFile {
+  public:
+    SpoolFile();
+    ~SpoolFile();
+    SpoolFile(const SpoolFile&) = delete;
+    SpoolFile& operator=(const SpoolFile&) = delete;
+
+    // False when no temporary file could be made or a write has failed.
+    bool Good() const { return fd_ >= 0 && !failed_; }
+    // The errno of the first failure, 0 when there was none.
+    int Error() const { return error_; }
+
+    void Append(const void* data, size_t size);
+    template <typename T>
+    void AppendValue(const T& value) {
+        Append(&value, sizeof value);
+    }
+    // Offset at which the next record will stand.
+    uint64_t Size() const { return written_ + buffer_.size(); }
+    // Writes out what is buffered; reads see everything appended before.
+    bool Flush();
+
+    // Reads size bytes at offset into out; false when they are not all there.
+    bool ReadAt(uint64_t offset, void* out, size_t size) const;
+
+  private:
+    void Fail(int error);
+
+    int fd_ = -1;
+    bool failed_ = false;
+    int error_ = 0;
+    uint64_t written_ = 0;
+    std::vector<char> buffer_;
+};
+
+// Sequential reading of a stretch of the spool, through a buffer.
+class SpoolReader {
+  public:
+    SpoolReader(const SpoolFile& file, uint64_t begin, uint64_t end);
+    bool AtEnd() const { return offset_ >= end_; }
+    bool Read(void* out, size_t size);
+    template <typename T>
+    bool ReadValue(T& value) {
+        return Read(&value, sizeof value);
+    }
+
+  private:
+    const SpoolFile& file_;
+    uint64_t offset_;
+    uint64_t end_;
+    std::vector<char> buffer_;
+    uint64_t bufferStart_ = 0;
+    size_t bufferFill_ = 0;
+};
+
+}  // namespace pelm32

@@ -1,0 +1,140 @@
+#include "pelm32/text_decoding.h"
+
+namespace pelm32 {
+
+namespace {
+
+// 0x80..0x9F in Windows-1252; 0 where the code page defines nothing.
+constexpr char16_t kHighControls[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+constexpr uint32_t kTabWidth = 8;
+
+bool IsContinuation(unsigned char byte) {
+    return (byte & 0xC0) == 0x80;
+}
+
+// Length of the well-formed sequence at p (1..4), or 0 when it is malformed.
+size_t Utf8SequenceLength(const unsigned char* p, const unsigned char* end) {
+    const unsigned char lead = p[0];
+    if (lead < 0x80) {
+        return 1;
+    }
+    const size_t available = static_cast<size_t>(end - p);
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        return available >= 2 && IsContinuation(p[1]) ? 2 : 0;
+    }
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        if (available < 3 || !IsContinuation(p[1]) || !IsContinuation(p[2])) {
+            return 0;
+        }
+        if (lead == 0xE0 && p[1] < 0xA0) {
+            return 0;  // overlong
+        }
+        if (lead == 0xED && p[1] >= 0xA0) {
+            return 0;  // UTF-16 surrogate
+        }
+        return 3;
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        if (available < 4 || !IsContinuation(p[1]) || !IsContinuation(p[2]) ||
+            !IsContinuation(p[3])) {
+            return 0;
+        }
+        if ((lead == 0xF0 && p[1] < 0x90) || (lead == 0xF4 && p[1] >= 0x90)) {
+            return 0;  // overlong or beyond U+10FFFF
+        }
+        return 4;
+    }
+    return 0;
+}
+
+char32_t DecodeUtf8(const unsigned char* p, size_t length) {
+    switch (length) {
+        case 1:
+            return p[0];
+        case 2:
+            return (char32_t(p[0] & 0x1F) << 6) | (p[1] & 0x3F);
+        case 3:
+            return (char32_t(p[0] & 0x0F) << 12) | (char32_t(p[1] & 0x3F) << 6) | (p[2] & 0x3F);
+        default:
+            return (char32_t(p[0] & 0x07) << 18) | (char32_t(p[1] & 0x3F) << 12) |
+                   (char32_t(p[2] & 0x3F) << 6) | (p[3] & 0x3F);
+    }
+}
+
+bool IsControl(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c < 0xA0);
+}
+
+}  // namespace
+
+bool IsValidUtf8(const char* bytes, size_t length) {
+    auto p = reinterpret_cast<const unsigned char*>(bytes);
+    const auto end = p + length;
+    while (p < end) {
+        if (*p < 0x80) {
+            ++p;
+            continue;
+        }
+        const size_t n = Utf8SequenceLength(p, end);
+        if (n == 0) {
+            return false;
+        }
+        p += n;
+    }
+    return true;
+}
+
+char32_t Windows1252ToUnicode(unsigned char byte) {
+    if (byte >= 0x80 && byte < 0xA0) {
+        return kHighControls[byte - 0x80];
+    }
+    return byte;
+}
+
+TextCursor::TextCursor(const char* bytes, size_t length, bool forLayout)
+    : position_(reinterpret_cast<const unsigned char*>(bytes)),
+      end_(position_ + length),
+      utf8_(IsValidUtf8(bytes, length)),
+      forLayout_(forLayout) {}
+
+bool TextCursor::Next(char32_t& character) {
+    if (pendingSpaces_ > 0) {
+        --pendingSpaces_;
+        ++column_;
+        character = U' ';
+        return true;
+    }
+    if (position_ >= end_) {
+        return false;
+    }
+    char32_t c;
+    if (utf8_) {
+        const size_t n = Utf8SequenceLength(position_, end_);
+        c = DecodeUtf8(position_, n);
+        position_ += n;
+    } else {
+        c = Windows1252ToUnicode(*position_++);
+        if (c == 0) {
+            c = 0x81;  // undefined in 1252: show as a blank like a control
+        }
+    }
+    if (!forLayout_) {
+        character = c;
+        return true;
+    }
+    if (c == U'\t') {
+        pendingSpaces_ = kTabWidth - column_ % kTabWidth - 1;
+        c = U' ';
+    } else if (IsControl(c)) {
+        c = U' ';
+    }
+    ++column_;
+    character = c;
+    return true;
+}
+
+}  // namespace pelm32

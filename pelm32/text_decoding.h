@@ -1,0 +1,35 @@
+// How the bytes of a drawn text become characters on the page.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace pelm32 {
+
+// True when the bytes are well-formed UTF-8 (no overlongs, no surrogates).
+bool IsValidUtf8(const char* bytes, size_t length);
+
+// The Windows-1252 character of a byte; bytes 1252 leaves undefined give 0.
+char32_t Windows1252ToUnicode(unsigned char byte);
+
+// Walks a text character by character: UTF-8 when the whole text is valid
+// UTF-8, else Windows-1252; tabs expand to 8-column stops and other control
+// characters show as one blank column, so none reaches a font as a glyph.
+class TextCursor {
+  public:
+    // forLayout false: characters as decoded, tabs and controls untouched
+    // (for titles and names rather than drawn text).
+    TextCursor(const char* bytes, size_t length, bool forLayout = true);
+    // The next character to draw; false at the end of the text.
+    bool Next(char32_t& character);
+
+  private:
+    const unsigned char* position_;
+    const unsigned char* end_;
+    bool utf8_;
+    bool forLayout_;
+    uint32_t column_ = 0;
+    uint32_t pendingSpaces_ = 0;
+};
+
+}  // namespace pelm32

@@ -1,0 +1,473 @@
+// The engine through its nine functions, as the report job drives it, judged
+// by the PDFs it leaves in the output folder.
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/pelm32.h"
+#include "tests/pelm32/pdf_tools.h"
+#include "tests/pelm32/report_driver.h"
+
+namespace {
+
+using namespace pelm32_test;
+
+const char kPdfName[] = "Hestrel PELM Demo.pdf";
+const char kAbandonFlag[] = "--start-and-abandon-a-document";
+const char kPrintFlag[] = "--print-a-short-report";
+const char kFileLimitFlag[] = "--print-under-a-file-size-limit";
+
+std::string MakeTempFolder(const char* stem) {
+    std::string pattern = std::string("/tmp/") + stem + "-XXXXXX";
+    return mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
+}
+
+void CopyFile(const std::string& from, const std::string& to) {
+    std::ifstream in(from, std::ios::binary);
+    std::ofstream out(to, std::ios::binary);
+    out << in.rdbuf();
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Runs this test program again in one of the child roles of main().
+std::string RunChild(const char* flag, const std::string& environment, int& status) {
+    return RunCommand(environment + " /proc/" + std::to_string(getpid()) + "/exe " + flag + " 2>&1",
+                      &status);
+}
+
+std::vector<std::string> NumberedLines(int count) {
+    std::vector<std::string> lines;
+    for (int i = 1; i <= count; ++i) {
+        char line[64];
+        std::snprintf(line, sizeof line, "Body line %04d of the report", i);
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// Each test works in a folder of its own holding the two bitmaps, and its
+// PDFs go to a second folder that it can list.
+class Engine : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        work_ = MakeTempFolder("pelm32-work");
+        output_ = MakeTempFolder("pelm32-out");
+        ASSERT_FALSE(work_.empty());
+        ASSERT_FALSE(output_.empty());
+        CopyFile(std::string(PELM32_EXAMPLES_DIR) + "/Logo.bmp", work_ + "/Logo.bmp");
+        CopyFile(std::string(PELM32_EXAMPLES_DIR) + "/watermark.bmp", work_ + "/watermark.bmp");
+        ASSERT_EQ(chdir(work_.c_str()), 0);
+        setenv("PELM32_OUTPUT_DIR", output_.c_str(), 1);
+    }
+    void TearDown() override {
+        (void)chdir("/");
+        RunCommand("rm -rf " + Quoted(work_) + " " + Quoted(output_));
+    }
+    std::string Pdf(const std::string& name = kPdfName) const { return output_ + "/" + name; }
+
+    std::string work_;
+    std::string output_;
+};
+
+TEST_F(Engine, ThreePageReportCarriesNumberingHeadersBodyAndEndLine) {
+    // 53 lines on the first page, 51 on the second, the rest on the third.
+    const std::vector<std::string> lines = NumberedLines(110);
+    PrintLines(lines);
+    const std::string pdf = Pdf();
+    ASSERT_EQ(PdfPageCount(pdf), 3);
+    EXPECT_NE(PdfInfo(pdf).find("(A4)"), std::string::npos) << PdfInfo(pdf);
+
+    const int firstOnPage[] = {1, 54, 105, 111};
+    for (int page = 1; page <= 3; ++page) {
+        const std::string text = PdfText(pdf, page);
+        EXPECT_NE(text.find("Page " + std::to_string(page) + " of   3"), std::string::npos) << text;
+        for (const char* header : {"First Line of Page Header", "Second Line of Page Header",
+                                   "Run Date and Time or Whatever"}) {
+            EXPECT_NE(text.find(header), std::string::npos) << "page " << page;
+        }
+        // Each page's body lines, in order, and no other page's.
+        size_t at = 0;
+        for (int line = firstOnPage[page - 1]; line < firstOnPage[page]; ++line) {
+            const size_t found = text.find(lines[static_cast<size_t>(line - 1)], at);
+            ASSERT_NE(found, std::string::npos) << "line " << line << " on page " << page;
+            at = found;
+        }
+        if (page < 3) {
+            EXPECT_EQ(text.find(lines[static_cast<size_t>(firstOnPage[page] - 1)]),
+                      std::string::npos);
+        }
+        if (page > 1) {
+            EXPECT_EQ(text.find(lines[static_cast<size_t>(firstOnPage[page - 2] - 1)]),
+                      std::string::npos);
+        }
+        EXPECT_EQ(text.find("** END OF REPORT **") != std::string::npos, page == 3);
+    }
+}
+
+TEST_F(Engine, EverythingDrawnLiesOnThePaper) {
+    // The 53rd line of the first page is the lowest body line, the page
+    // count the rightmost text; all of it must be inside the A4 sheet.
+    PrintLines(NumberedLines(53));
+    const std::vector<PdfWord> words = PdfWords(Pdf());
+    ASSERT_FALSE(words.empty());
+    bool sawLastLine = false;
+    bool sawCount = false;
+    for (const PdfWord& word : words) {
+        EXPECT_GE(word.xMin, 0.0) << word.text;
+        EXPECT_GE(word.yMin, 0.0) << word.text;
+        EXPECT_LE(word.xMax, 595.3) << word.text;
+        EXPECT_LE(word.yMax, 841.9) << word.text;
+        if (word.text == "0053") {
+            sawLastLine = true;
+            EXPECT_NEAR(word.yMin, 11.0 * 72, 1.0);  // top of its line box at 11 in
+        }
+        if (word.text == "1" && word.xMin > 7.7 * 72) {
+            sawCount = true;
+            EXPECT_NEAR(word.xMin, 7.8 * 72, 0.5);
+        }
+    }
+    EXPECT_TRUE(sawLastLine);
+    EXPECT_TRUE(sawCount);
+    EXPECT_NE(PdfText(Pdf()).find("** END OF REPORT **"), std::string::npos);
+}
+
+TEST_F(Engine, EachBitmapIsEmbeddedOnceLosslesslyHoweverOftenDrawn) {
+    PrintLines(NumberedLines(110));
+    const std::vector<PdfImage> images = PdfImages(Pdf());
+    ASSERT_EQ(images.size(), 3u * 13u);  // 12 tiles and the logo on each page
+    std::set<int> objects;
+    for (const PdfImage& image : images) {
+        objects.insert(image.object);
+        EXPECT_NE(image.encoding, "jpeg");
+        EXPECT_TRUE((image.width == 150 && image.height == 150) ||
+                    (image.width == 100 && image.height == 100));
+    }
+    EXPECT_EQ(objects.size(), 2u);
+}
+
+TEST_F(Engine, CourierNewIsEmbeddedAsTextInAMetricCompatibleFace) {
+    PrintLines(NumberedLines(3));
+    const std::string fonts = PdfFonts(Pdf());
+    EXPECT_NE(fonts.find("LiberationMono"), std::string::npos) << fonts;
+    EXPECT_EQ(fonts.find("Type 3"), std::string::npos) << fonts;
+    std::istringstream rows(fonts);
+    std::string row;
+    int fontRows = 0;
+    while (std::getline(rows, row)) {
+        if (row.find("LiberationMono") != std::string::npos) {
+            ++fontRows;
+            EXPECT_NE(row.find("yes"), std::string::npos) << row;  // embedded, with ToUnicode
+        }
+    }
+    EXPECT_EQ(fontRows, 1);
+    EXPECT_NE(PdfText(Pdf()).find("Body line 0002 of the report"), std::string::npos);
+}
+
+TEST_F(Engine, MissingOrBrokenBitmapGetsAnIdAndDrawsNothing) {
+    {
+        std::ofstream broken(work_ + "/broken.bmp");
+        broken << "BM this is not a bitmap";
+    }
+    testing::internal::CaptureStderr();
+    ReportRun run = StartReport("no-such-logo.bmp", "broken.bmp");
+    const int32_t good = pmAddGraphic(run.doc, "Logo.bmp");
+    pmDrawGraphic(run.doc, good, 3.0f, 3.0f, 4.0f, 4.0f);
+    ReportLine(run, "a line");
+    FinishReport(run);
+    const std::string errors = testing::internal::GetCapturedStderr();
+
+    EXPECT_GT(run.logo, 0);
+    EXPECT_GT(run.watermark, 0);
+    EXPECT_NE(run.logo, run.watermark);
+    EXPECT_NE(errors.find("no-such-logo.bmp"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("broken.bmp"), std::string::npos) << errors;
+    EXPECT_EQ(PdfPageCount(Pdf()), 1);
+    const std::vector<PdfImage> images = PdfImages(Pdf());
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ(images[0].width, 150);
+    EXPECT_NE(PdfText(Pdf()).find("a line"), std::string::npos);
+}
+
+TEST_F(Engine, AnExistingFileIsNeverOverwritten) {
+    {
+        std::ofstream existing(Pdf());
+        existing << "not ours";
+    }
+    PrintLines({"first run"});
+    PrintLines({"second run"});
+    EXPECT_EQ(ReadFile(Pdf()), "not ours");
+    EXPECT_NE(PdfText(Pdf("Hestrel PELM Demo (2).pdf")).find("first run"), std::string::npos);
+    EXPECT_NE(PdfText(Pdf("Hestrel PELM Demo (3).pdf")).find("second run"), std::string::npos);
+    EXPECT_EQ(FolderEntries(output_).size(), 3u);  // and nothing half-written beside them
+}
+
+TEST_F(Engine, TitlesBecomeFileNamesInsideTheOutputFolder) {
+    const struct {
+        const char* title;
+        const char* file;
+    } cases[] = {
+        {"Monthly/Report", "Monthly_Report.pdf"},
+        {"../escape", ".._escape.pdf"},
+        {"..", "Document.pdf"},
+        {"", "Document (2).pdf"},
+        {"Gr\xFC\xDF", "Grüß.pdf"},  // Windows-1252
+        {"tab\there", "tab_here.pdf"},
+    };
+    for (const auto& c : cases) {
+        const int32_t doc = pmStartDoc(0, c.title, nullptr, 0, 1, 0, 7, 8);
+        pmFinishDoc(doc, 4);
+        EXPECT_EQ(PdfPageCount(Pdf(c.file)), 1) << c.file;
+    }
+    EXPECT_EQ(FolderEntries(output_).size(), std::size(cases));
+}
+
+TEST_F(Engine, FinishingReportsTheFileAndItsPageCount) {
+    testing::internal::CaptureStderr();
+    PrintLines(NumberedLines(60));
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_NE(errors.find(Pdf()), std::string::npos) << errors;
+    EXPECT_NE(errors.find("2 pages"), std::string::npos) << errors;
+}
+
+TEST_F(Engine, AnUnwritableFolderLeavesNoPdfAndSaysWhy) {
+    const std::string missing = output_ + "/no/such/folder";
+    setenv("PELM32_OUTPUT_DIR", missing.c_str(), 1);
+    testing::internal::CaptureStderr();
+    PrintLines({"lost"});
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_NE(errors.find("No such file or directory"), std::string::npos) << errors;
+    EXPECT_TRUE(FolderEntries(output_).empty());
+}
+
+TEST_F(Engine, HandlesThatAreNotOpenDoNothing) {
+    const int32_t finished = pmStartDoc(0, "Finished", nullptr, 0, 1, 0, 7, 8);
+    ASSERT_GT(finished, 0);
+    pmFinishDoc(finished, 4);
+    const std::vector<std::string> before = FolderEntries(output_);
+    for (const int32_t handle : {0, -1, 32768, 65536, 32767, finished}) {
+        EXPECT_EQ(pmAddGraphic(handle, "Logo.bmp"), 0) << handle;
+        pmFont(handle, 1, 10.0f, 0, "Courier New");
+        pmText(handle, 1.0f, 1.0f, 0, "x");
+        pmPageNo(handle, 1.0f, 1.0f, 0, 0);
+        pmPageCount(handle, 1.0f, 1.0f, 0, 0);
+        pmDrawGraphic(handle, 1, 0, 0, 1, 1);
+        pmNewPage(handle, 1, 0, 7);
+        pmFinishDoc(handle, 4);
+    }
+    EXPECT_EQ(FolderEntries(output_), before);
+    // Nulls where texts are expected are empty texts, not crashes.
+    const int32_t doc = pmStartDoc(0, nullptr, nullptr, 0, 1, 0, 7, 8);
+    ASSERT_GT(doc, 0);
+    pmFont(doc, 1, 10.0f, 0, nullptr);
+    pmText(doc, 1.0f, 1.0f, 0, nullptr);
+    EXPECT_GT(pmAddGraphic(doc, nullptr), 0);
+    pmDrawGraphic(doc, 99, 0, 0, 1, 1);
+    pmFinishDoc(doc, 4);
+    EXPECT_EQ(FolderEntries(output_).size(), before.size() + 1);
+}
+
+TEST_F(Engine, DocumentsOpenAtOnceKeepTheirOwnPagesAndHandles) {
+    const int32_t outer = pmStartDoc(0, "Outer", nullptr, 0, 1, 0, 7, 8);
+    pmText(outer, 1.0f, 3.0f, 0, "outer text");
+    std::set<int32_t> handles{outer};
+    const int32_t inner = pmStartDoc(0, "Inner", nullptr, 0, 1, 0, 7, 8);
+    pmText(inner, 1.0f, 3.0f, 0, "inner text");
+    pmNewPage(inner, 1, 0, 7);
+    pmPageNo(inner, 1.0f, 1.0f, 0, 0);
+    handles.insert(inner);
+    pmFinishDoc(inner, 4);
+    pmText(outer, 1.0f, 4.0f, 0, "outer again");
+    pmFinishDoc(outer, 4);
+
+    EXPECT_EQ(handles.size(), 2u);
+    for (const int32_t handle : handles) {
+        EXPECT_GE(handle, 1);
+        EXPECT_LE(handle, 32767);
+    }
+    EXPECT_EQ(PdfPageCount(Pdf("Inner.pdf")), 2);
+    EXPECT_EQ(PdfPageCount(Pdf("Outer.pdf")), 1);
+    const std::string outerText = PdfText(Pdf("Outer.pdf"));
+    EXPECT_NE(outerText.find("outer again"), std::string::npos);
+    EXPECT_EQ(outerText.find("inner"), std::string::npos);
+}
+
+TEST_F(Engine, TextIsUtf8WhenValidElseWindows1252WithTabsAndNoControlBoxes) {
+    // Courier New at 10 points: every column is 6 points wide, x 0.5 in is 36 points.
+    const struct {
+        const char* bytes;
+        const char* word;  // a word of the line as pdftotext gives it, UTF-8
+        double column;     // where that word starts
+    } cases[] = {
+        {"utf8: Gr\xC3\xBC\xC3\x9F"
+         "e \xE2\x82\xAC",
+         "Grüße", 6},
+        {"cp1252: Gr\xFC\xDF"
+         "e \x80",
+         "Grüße", 8},
+        {"cp1252: \x93quoted\x94", "\xE2\x80\x9Cquoted\xE2\x80\x9D", 8},
+        {"tab:\tafter", "after", 8},
+        {"\xC3\xBC\t\tutf8-tab", "utf8-tab", 16},
+        {"ctl:\x01\x02x", "x", 6},
+    };
+    const int32_t doc = pmStartDoc(0, "Decoding", nullptr, 0, 1, 0, 7, 8);
+    pmFont(doc, 1, 10.0f, 0, "Courier New");
+    float y = 1.0f;
+    for (const auto& c : cases) {
+        pmText(doc, 0.5f, y, 0, c.bytes);
+        y += 0.5f;
+    }
+    pmFinishDoc(doc, 4);
+    const std::vector<PdfWord> words = PdfWords(Pdf("Decoding.pdf"));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const double top = (1.0 + 0.5 * static_cast<double>(i)) * 72;
+        bool found = false;
+        for (const PdfWord& word : words) {
+            if (word.text == cases[i].word && std::abs(word.yMin - top) < 4) {
+                found = true;
+                EXPECT_NEAR(word.xMin, 36 + 6 * cases[i].column, 0.5) << cases[i].word;
+            }
+        }
+        EXPECT_TRUE(found) << cases[i].word;
+    }
+    EXPECT_NE(PdfText(Pdf("Decoding.pdf")).find("Grüße €"), std::string::npos);
+    for (const PdfWord& word : words) {
+        // no replacement or missing-glyph characters, no control characters
+        EXPECT_EQ(word.text.find("\xEF\xBF\xBD"), std::string::npos) << word.text;
+        for (const char ch : word.text) {
+            EXPECT_FALSE(static_cast<unsigned char>(ch) < 0x20) << word.text;
+        }
+    }
+}
+
+TEST_F(Engine, HugeTextCostsOnlyWhatFitsOnThePage) {
+    std::string huge(100u << 20, 'w');
+    huge.replace(0, 10, "VISIBLE-ST");
+    huge.replace(huge.size() - 10, 10, "TAIL-UNSEEN");  // never reaches the page
+    huge.resize(100u << 20);
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    const int32_t doc = pmStartDoc(0, "Huge", nullptr, 0, 1, 0, 7, 8);
+    pmFont(doc, 1, 10.0f, 0, "Courier New");
+    pmText(doc, 0.5f, 1.0f, 0, huge.c_str());
+    pmText(doc, 0.5f, 20.0f, 0, huge.c_str());  // below the page
+    pmText(doc, 9.0f, 2.0f, 0, huge.c_str());   // right of it
+    pmText(doc, -1.0f, 3.0f, 0, "LEFTCUT0123456789-visible");
+    pmFinishDoc(doc, 4);
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+
+    struct stat info {};
+    ASSERT_EQ(stat(Pdf("Huge.pdf").c_str(), &info), 0);
+    EXPECT_LT(info.st_size, 100 * 1024);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 50 * 1024);  // KB: far below the 100 MB text
+    const std::string text = PdfText(Pdf("Huge.pdf"));
+    EXPECT_NE(text.find("VISIBLE-ST"), std::string::npos);
+    EXPECT_EQ(text.find("TAIL"), std::string::npos);
+    EXPECT_NE(text.find("-visible"), std::string::npos);
+    EXPECT_EQ(text.find("LEFTCUT"), std::string::npos);
+}
+
+TEST_F(Engine, AnAbandonedDocumentLeavesNothingBehind) {
+    const std::string spoolFolder = MakeTempFolder("pelm32-spool");
+    int status = -1;
+    RunChild(kAbandonFlag, "TMPDIR=" + Quoted(spoolFolder), status);
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(FolderEntries(spoolFolder).empty());
+    EXPECT_TRUE(FolderEntries(output_).empty());
+    RunCommand("rm -rf " + Quoted(spoolFolder));
+}
+
+// The child of the test above: draws a few pages and ends without finishing.
+int StartAndAbandonADocument() {
+    ReportRun run = StartReport();
+    for (const std::string& line : NumberedLines(200)) {
+        ReportLine(run, line);
+    }
+    return run.doc > 0 ? 0 : 1;
+}
+
+int PrintAShortReport() {
+    PrintLines({"printed by a program without Qt of its own"});
+    return 0;
+}
+
+// As if the disk filled up: any write past a few kilobytes fails.
+int PrintUnderAFileSizeLimit() {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{8192, 8192};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    PrintLines({"never complete"});    // the PDF outgrows the limit
+    PrintLines(NumberedLines(20000));  // and here the spool does
+    return 0;
+}
+
+TEST_F(Engine, WorksInAProgramWithoutQtOrDisplay) {
+    // No application object, no display and no platform named: the engine
+    // makes its own application and runs headless.
+    int status = -1;
+    const std::string output =
+        RunChild(kPrintFlag, "env -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY", status);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_NE(PdfText(Pdf()).find("printed by a program without Qt"), std::string::npos) << output;
+}
+
+TEST_F(Engine, AFailedWriteLeavesNoPdfAndSaysWhy) {
+    int status = -1;
+    const std::string output = RunChild(kFileLimitFlag, "", status);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_NE(output.find("no PDF written"), std::string::npos) << output;
+    EXPECT_NE(output.find("File too large"), std::string::npos) << output;  // the reason
+    EXPECT_NE(output.find("spool file failed: File too large"), std::string::npos) << output;
+    EXPECT_EQ(output.find("wrote"), std::string::npos) << output;
+    EXPECT_TRUE(FolderEntries(output_).empty());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Qt wants a private runtime folder; children share their parent's.
+    std::string runtime;
+    if (std::getenv("XDG_RUNTIME_DIR") == nullptr) {
+        runtime = MakeTempFolder("pelm32-runtime");
+        chmod(runtime.c_str(), 0700);
+        setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    }
+    // The engine must never open a preview here.
+    setenv("PELM32_PREVIEW", "0", 1);
+    int result;
+    if (argc > 1 && std::strcmp(argv[1], kAbandonFlag) == 0) {
+        result = StartAndAbandonADocument();
+    } else if (argc > 1 && std::strcmp(argv[1], kPrintFlag) == 0) {
+        result = PrintAShortReport();
+    } else if (argc > 1 && std::strcmp(argv[1], kFileLimitFlag) == 0) {
+        result = PrintUnderAFileSizeLimit();
+    } else {
+        ::testing::InitGoogleTest(&argc, argv);
+        result = RUN_ALL_TESTS();
+    }
+    if (!runtime.empty()) {
+        RunCommand("rm -rf " + Quoted(runtime));
+    }
+    return result;
+}
