@@ -1,0 +1,164 @@
+// Prints generated report files end to end through PrintReportFile and the
+// print engine, headless, and the same text through two classic text-to-PDF
+// pipelines, and prints for each: seconds, pages per second, peak memory and
+// PDF size, with our ratio to each peer.
+//
+//   print_benchmark [LINES ...]       default: 10000 100000 1000000
+//
+// Run it in a folder holding Logo.bmp and watermark.bmp (examples/).
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "report/report_job.h"
+#include "runtime/floating_point.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Figures {
+    bool ok = false;
+    double seconds = 0;
+    long peakKilobytes = 0;
+    long pages = 0;
+    std::uintmax_t pdfBytes = 0;
+};
+
+// About 70 characters a line, CR LF in the report file, LF in the copy for the peers.
+void WriteReport(const fs::path& crlf, const fs::path& lf, long lines) {
+    std::ofstream a(crlf, std::ios::binary);
+    std::ofstream b(lf, std::ios::binary);
+    char line[96];
+    for (long i = 1; i <= lines; ++i) {
+        int n = std::snprintf(line, sizeof line,
+                              "%08ld  Invoice %06ld  Customer account %05ld  Amount %10.2f EUR", i,
+                              i * 7 % 1000000, i % 99991, (i % 100000) * 1.37);
+        a.write(line, n).write("\r\n", 2);
+        b.write(line, n).write("\n", 1);
+    }
+}
+
+long PdfPages(const fs::path& pdf) {
+    std::string command = "pdfinfo '" + pdf.string() + "' 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return 0;
+    }
+    long pages = 0;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
+        std::sscanf(buffer, "Pages: %ld", &pages);
+    }
+    pclose(pipe);
+    return pages;
+}
+
+// Runs work in a child process of its own, so that its peak memory is its
+// own (for a pipeline: the largest of its processes).
+template <typename Work>
+Figures Measure(const fs::path& pdf, Work work) {
+    Figures figures;
+    auto start = std::chrono::steady_clock::now();
+    pid_t child = fork();
+    if (child == 0) {
+        std::_Exit(work());
+    }
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || wait4(child, &status, 0, &usage) != child) {
+        return figures;
+    }
+    figures.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    figures.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 && fs::exists(pdf);
+    if (figures.ok) {
+        figures.pdfBytes = fs::file_size(pdf);
+        figures.pages = PdfPages(pdf);
+    }
+    figures.peakKilobytes = usage.ru_maxrss;
+    return figures;
+}
+
+// A shell pipeline; wait4 in Measure reports the largest of its processes.
+int RunShell(const std::string& command) {
+    pid_t shell = fork();
+    if (shell == 0) {
+        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        std::_Exit(127);
+    }
+    int status = 0;
+    waitpid(shell, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+}
+
+Figures PrintOurs(const fs::path& report, const fs::path& outputDir) {
+    setenv("PELM32_OUTPUT_DIR", outputDir.c_str(), 1);
+    setenv("PELM32_PREVIEW", "0", 1);
+    return Measure(outputDir / "Hestrel PELM Demo.pdf", [&] {
+        SetFloatingPointSettings();
+        return PrintReportFile(DynamicString(report.c_str())) == 0 ? 0 : 1;
+    });
+}
+
+Figures PrintPeer(const std::string& toPostScript, const fs::path& text, const fs::path& pdf) {
+    std::string command =
+        toPostScript + " '" + text.string() + "' 2>/dev/null | ps2pdf - '" + pdf.string() + "'";
+    return Measure(pdf, [&] { return RunShell(command); });
+}
+
+void PrintRow(const char* name, const Figures& f, const Figures* ours) {
+    if (!f.ok) {
+        std::printf("  %-18s failed (is it installed?)\n", name);
+        return;
+    }
+    std::printf("  %-18s %8.2f s %10.0f pages/s %8.1f MB peak %9.2f MB PDF %6ld pages", name,
+                f.seconds, f.pages / f.seconds, f.peakKilobytes / 1024.0, f.pdfBytes / 1048576.0,
+                f.pages);
+    if (ours != nullptr && ours->ok) {
+        std::printf("   ours %.2fx faster", f.seconds / ours->seconds);
+    }
+    std::printf("\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<long> sizes;
+    for (int i = 1; i < argc; ++i) {
+        sizes.push_back(std::atol(argv[i]));
+    }
+    if (sizes.empty()) {
+        sizes = {10000, 100000, 1000000};
+    }
+    fs::path work = fs::temp_directory_path() / ("print-benchmark-" + std::to_string(getpid()));
+    fs::create_directories(work);
+    for (long lines : sizes) {
+        fs::path report = work / "report.txt";
+        fs::path copy = work / "report-lf.txt";
+        WriteReport(report, copy, lines);
+        fs::path ourDir = work / "ours";
+        fs::remove_all(ourDir);
+        fs::create_directories(ourDir);
+
+        std::printf("%ld lines of about 70 characters\n", lines);
+        Figures ours = PrintOurs(report, ourDir);
+        PrintRow("PrintReportFile", ours, nullptr);
+        Figures enscript = PrintPeer("enscript -q -B -o -", copy, work / "enscript.pdf");
+        PrintRow("enscript | ps2pdf", enscript, &ours);
+        Figures a2ps = PrintPeer("a2ps -q -1 -B -o -", copy, work / "a2ps.pdf");
+        PrintRow("a2ps | ps2pdf", a2ps, &ours);
+        std::fflush(stdout);
+    }
+    fs::remove_all(work);
+    return 0;
+}
