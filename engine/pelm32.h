@@ -18,8 +18,7 @@ extern "C" {
    engine's 16-bit signed document handle; callers keep its low 16 bits,
    sign-extended, and a handle of 0 or less means no document was started. */
 int32_t pmStartDoc(int32_t option1, const char* title, const char* text3, int32_t option4,
-                   int32_t pageValue1, int32_t pageValue2, int32_t pageValue3,
-                   int32_t startOption);
+                   int32_t pageValue1, int32_t pageValue2, int32_t pageValue3, int32_t startOption);
 
 /* Registers a bitmap file with the document; the id is passed to pmDrawGraphic. */
 int32_t pmAddGraphic(int32_t doc, const char* fileName);
@@ -37,8 +36,7 @@ void pmPageNo(int32_t doc, float x, float y, int32_t textOption, int32_t option5
 void pmPageCount(int32_t doc, float x, float y, int32_t textOption, int32_t option5);
 
 /* Draws a registered graphic scaled into the rectangle. */
-void pmDrawGraphic(int32_t doc, int32_t graphic, float left, float top, float right,
-                   float bottom);
+void pmDrawGraphic(int32_t doc, int32_t graphic, float left, float top, float right, float bottom);
 
 /* Later drawing goes to a new page that follows the current one. */
 void pmNewPage(int32_t doc, int32_t pageValue1, int32_t pageValue2, int32_t pageValue3);

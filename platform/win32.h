@@ -3,8 +3,8 @@
 #pragma once
 
 #include "platform/win32_base.h"
-#include "platform/win32_file.h"
-#include "platform/win32_window.h"
-#include "platform/win32_msgbox.h"
 #include "platform/win32_commdlg.h"
+#include "platform/win32_file.h"
+#include "platform/win32_msgbox.h"
 #include "platform/win32_process.h"
+#include "platform/win32_window.h"

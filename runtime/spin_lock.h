@@ -6,24 +6,24 @@
 #include <cstdint>
 
 class SpinLock {
-public:
+  public:
     void Lock() noexcept {
         while (word_.exchange(-1, std::memory_order_acquire) != 0) {
         }
     }
     void Unlock() noexcept { word_.store(0, std::memory_order_release); }
 
-private:
+  private:
     std::atomic<std::int32_t> word_{0};
 };
 
 class SpinLockHolder {
-public:
+  public:
     explicit SpinLockHolder(SpinLock& lock) noexcept : lock_(lock) { lock_.Lock(); }
     ~SpinLockHolder() { lock_.Unlock(); }
     SpinLockHolder(const SpinLockHolder&) = delete;
     SpinLockHolder& operator=(const SpinLockHolder&) = delete;
 
-private:
+  private:
     SpinLock& lock_;
 };

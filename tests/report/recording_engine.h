@@ -34,7 +34,7 @@ struct Position {
 // A text argument as the engine saw it during the call: the null address is
 // not the same as "".
 struct TextArgument {
-    TextArgument(const char* text);  // NOLINT(google-explicit-constructor): nullptr is null
+    TextArgument(const char* text);         // NOLINT(google-explicit-constructor): nullptr is null
     TextArgument(const std::string& text);  // NOLINT(google-explicit-constructor)
     static TextArgument Null() { return TextArgument(nullptr); }
     bool isNull;
