@@ -141,6 +141,9 @@ BOOL WINAPI GetOpenFileNameA(LPOPENFILENAMEA request) {
     asked.flags = request->Flags;
 
     HWND owner = IsWindow(request->hwndOwner) ? request->hwndOwner : nullptr;
+    // Disabling the owner takes its keyboard focus; it gets it back afterwards,
+    // as an owner that is activated again does.
+    HWND focusBefore = GetFocus();
     BOOL ownerWasDisabled = owner ? EnableWindow(owner, FALSE) : FALSE;
     asked.ownerDisabled = owner != nullptr && !IsWindowEnabled(owner);
     lastRequest = asked;
@@ -154,6 +157,9 @@ BOOL WINAPI GetOpenFileNameA(LPOPENFILENAMEA request) {
     }
     if (owner != nullptr && IsWindow(owner) && !ownerWasDisabled) {
         EnableWindow(owner, TRUE);
+        if (focusBefore != nullptr && IsWindow(focusBefore)) {
+            SetFocus(focusBefore);
+        }
     }
     if (!answer.chosen) {
         return FALSE;

@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# The built program on a private X server, driven from outside as a person
+# would: type the sample report's path, Alt+P, wait for the PDF, Alt+Q.
+# Usage: smoke_test.sh PROGRAM EXAMPLES_FOLDER [SCREENSHOT.png]
+set -euo pipefail
+
+program="$1"
+examples="$2"
+screenshot="${3:-}"
+caption='^pelm Print and Preview Watermark Demo$'
+
+for tool in Xvfb xdotool pdfinfo; do
+    command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed"; exit 1; }
+done
+
+work="$(mktemp -d)"
+xvfb_pid=""
+app_pid=""
+cleanup() {
+    if [ -n "$app_pid" ]; then kill "$app_pid" 2>/dev/null || true; fi
+    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*"
+    exit 1
+}
+
+milliseconds() { date +%s%3N; }
+
+# Xvfb picks a free display number itself and writes it once it is ready.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    sleep 0.1
+done
+[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=":$(head -n1 "$work/display")"
+unset WAYLAND_DISPLAY QT_QPA_PLATFORM
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+
+cp -r "$examples" "$work/examples"
+mkdir "$work/out"
+report="$work/examples/sample-report.txt"
+
+started=$(milliseconds)
+# Arguments are ignored by the program; some are given to show it.
+(cd "$work/examples" && PELM32_PREVIEW=0 PELM32_OUTPUT_DIR="$work/out" \
+    exec "$program" --ignored "an argument") >"$work/program.log" 2>&1 &
+app_pid=$!
+
+# Polled here rather than with --sync, whose half-second steps would hide
+# the start-up time.
+wid=""
+for _ in $(seq 1500); do
+    wid=$(xdotool search --onlyvisible --name "$caption" 2>/dev/null | head -n1) || true
+    [ -n "$wid" ] && break
+    kill -0 "$app_pid" 2>/dev/null || fail "the program ended early: $(cat "$work/program.log")"
+    sleep 0.02
+done
+[ -n "$wid" ] || fail "the main dialog did not show: $(cat "$work/program.log")"
+shown=$(milliseconds)
+echo "start-up to a visible dialog: $((shown - started)) ms"
+
+if [ -n "$screenshot" ]; then
+    sleep 0.3
+    import -window "$wid" "$screenshot"
+fi
+
+xdotool windowfocus --sync "$wid"
+xdotool type "$report"
+xdotool key alt+p
+
+pdf=""
+for _ in $(seq 300); do
+    pdf=$(find "$work/out" -maxdepth 1 -name '*.pdf' | head -n1)
+    [ -n "$pdf" ] && break
+    kill -0 "$app_pid" 2>/dev/null || fail "the program ended early: $(cat "$work/program.log")"
+    sleep 0.1
+done
+[ -n "$pdf" ] || fail "no PDF after Print: $(cat "$work/program.log")"
+pages=$(pdfinfo "$pdf" | awk '/^Pages:/ {print $2}')
+[ "$pages" = 3 ] || fail "the PDF has $pages pages, not 3"
+
+xdotool windowfocus --sync "$wid"
+xdotool key alt+q
+for _ in $(seq 100); do
+    kill -0 "$app_pid" 2>/dev/null || break
+    sleep 0.1
+done
+kill -0 "$app_pid" 2>/dev/null && fail "the program did not end after Quit"
+status=0
+wait "$app_pid" || status=$?
+app_pid=""
+[ "$status" = 0 ] || fail "exit code $status after Quit"
+
+count=$(find "$work/out" -maxdepth 1 -name '*.pdf' | wc -l)
+[ "$count" = 1 ] || fail "$count PDFs for one Print"
+echo "PASS: one Print, one PDF of $pages pages, exit code 0"
