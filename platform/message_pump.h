@@ -5,3 +5,6 @@
 // Takes one message and hands it on, to the dialog keyboard handling of the
 // dialog it is for when there is one. False when the queue was empty.
 bool PumpOneMessage();
+
+// True when no message waits in the thread's queue (posted or input).
+bool MessageQueueIsEmpty();

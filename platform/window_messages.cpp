@@ -639,6 +639,10 @@ HWND WINAPI GetFocus() {
     return IsWindow(focusWindow) ? focusWindow : nullptr;
 }
 
+bool MessageQueueIsEmpty() {
+    return postedLane.empty() && inputLane.empty();
+}
+
 bool PumpOneMessage() {
     MSG msg;
     if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {

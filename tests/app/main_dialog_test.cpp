@@ -25,6 +25,7 @@
 
 #include "platform/file_dialog_seam.h"
 #include "platform/message_box_seam.h"
+#include "platform/message_pump.h"
 #include "platform/qt_application.h"
 #include "platform/win32.h"
 #include "runtime/dialog_framework.h"
@@ -117,6 +118,13 @@ class Script {
 
   private:
     void Tick() {
+        // A step runs only once the loop has handled everything the last one
+        // queued: a click's command would otherwise overtake typed keys still
+        // waiting in the queue when ticks come faster than the loop.
+        if (!MessageQueueIsEmpty() && ++drainTicks_ < kMaxDrainTicks) {
+            return;
+        }
+        drainTicks_ = 0;
         // The first step waits until the dialog shows with its focus set.
         if (next_ == 0 && QApplication::focusWidget() == nullptr && ++waitTicks_ < 100) {
             return;
@@ -141,6 +149,8 @@ class Script {
     int idleTicks_ = 0;
     int waitTicks_ = 0;
     bool forced_ = false;
+    int drainTicks_ = 0;
+    static constexpr int kMaxDrainTicks = 500;
     QTimer timer_;
 };
 
