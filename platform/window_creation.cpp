@@ -458,10 +458,10 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
     if (kind == WindowKind::Button) {
         QObject::connect(static_cast<QPushButton*>(widget), &QPushButton::clicked, [control]() {
             if (WindowSlot* clicked = Slot(control)) {
-                PostMessageA(clicked->parent, WM_COMMAND,
-                             static_cast<WPARAM>(static_cast<WORD>(clicked->id)) |
-                                 (static_cast<WPARAM>(BN_CLICKED) << 16),
-                             reinterpret_cast<LPARAM>(control));
+                QueueButtonCommand(clicked->parent,
+                                   static_cast<WPARAM>(static_cast<WORD>(clicked->id)) |
+                                       (static_cast<WPARAM>(BN_CLICKED) << 16),
+                                   reinterpret_cast<LPARAM>(control));
             }
         });
     }

@@ -323,6 +323,10 @@ void EnsureWindowing() {
     ready = true;
 }
 
+void QueueButtonCommand(HWND dialog, WPARAM wParam, LPARAM lParam) {
+    QueueInput(MakeMessage(dialog, WM_COMMAND, wParam, lParam), nullptr);
+}
+
 void QueueInput(const MSG& msg, QKeyEvent* copy) {
     inputLane.push_back(QueuedMessage{msg, std::shared_ptr<QKeyEvent>(copy)});
 }

@@ -64,6 +64,9 @@ LRESULT ControlProcedure(HWND control, UINT message, WPARAM wParam, LPARAM lPara
 
 // Input: queued keys keep a copy of their Qt event, handed back on dispatch.
 void QueueInput(const MSG& msg, QKeyEvent* copy);
+// A button's command joins the input lane: it stands for the mouse input that
+// made it, so it never overtakes keys typed before the click.
+void QueueButtonCommand(HWND dialog, WPARAM wParam, LPARAM lParam);
 const QKeyEvent* KeyEventFor(const MSG* msg);
 void DeliverKey(HWND window, const MSG* msg);
 

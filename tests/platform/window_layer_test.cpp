@@ -240,6 +240,38 @@ TEST_F(WindowLayerTest, ClickedButtonPostsItsCommandAndSpaceTooButNotTwice) {
     DestroyWindow(dialog);
 }
 
+TEST_F(WindowLayerTest, AClickNeverOvertakesKeysTypedBeforeIt) {
+    HWND dialog = MakeDialog("Order");
+    HWND edit = MakeControl(dialog, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 3);
+    ASSERT_NE(MakeControl(dialog, "BUTTON", "Go", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 4), nullptr);
+    ShowWindow(dialog, SW_SHOW);
+    SetFocus(edit);
+    Pump(dialog, 10);
+    QTest::keyClicks(QApplication::focusWidget(), "abc");
+    QWidget* window = ShownWindow("Order");
+    ASSERT_NE(window, nullptr);
+    QTest::mouseClick(window->findChild<QPushButton*>(), Qt::LeftButton);
+    // Take messages one by one: the command must come after every typed key.
+    std::string textAtCommand = "none";
+    MSG msg;
+    for (int i = 0; i < 100; ++i) {
+        if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            continue;
+        }
+        if (msg.message == WM_COMMAND) {
+            char text[16] = {};
+            GetWindowTextA(edit, text, sizeof text);
+            textAtCommand = text;
+        }
+        if (!IsDialogMessageA(dialog, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    EXPECT_EQ(textAtCommand, "abc");
+    DestroyWindow(dialog);
+}
+
 TEST_F(WindowLayerTest, NoFocusLeavesNoWidgetFocused) {
     HWND dialog = MakeDialog("Focus");
     HWND edit = MakeControl(dialog, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 3);
