@@ -168,6 +168,12 @@ bool Render(const Document& document, int fd, QString& why) {
         why = QString::fromLocal8Bit(std::strerror(file.Error()));
         return false;
     }
+    // On the disk before it gets its name: a crash must not leave a complete
+    // looking name over an incomplete file.
+    if (fsync(fd) != 0 && errno != EINVAL && errno != EROFS) {
+        why = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
     if (!painted) {
         why = QStringLiteral("the document's spool could not be read back");
         return false;
