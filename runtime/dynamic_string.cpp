@@ -7,7 +7,6 @@
 #include "runtime/error_numbers.h"
 
 namespace {
-constexpr int kOutOfMemory = 7;
 constexpr std::size_t kTrailingZeros = 2;
 }  // namespace
 
@@ -22,7 +21,8 @@ bool DynamicString::Allocate(std::int64_t length) {
         RecordErrorNumber(kOutOfMemory);
         return false;
     }
-    auto* bytes = static_cast<char*>(std::malloc(static_cast<std::size_t>(length) + kTrailingZeros));
+    auto* bytes =
+        static_cast<char*>(std::malloc(static_cast<std::size_t>(length) + kTrailingZeros));
     if (bytes == nullptr) {
         RecordErrorNumber(kOutOfMemory);
         return false;

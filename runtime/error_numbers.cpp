@@ -20,7 +20,8 @@ std::uint32_t& CurrentErrorSlot() noexcept {
 }
 
 void RecordErrorNumber(int number) noexcept {
-    CurrentErrorSlot() = number == 0 ? 51u : static_cast<std::uint32_t>(number);
+    CurrentErrorSlot() = number == 0 ? static_cast<std::uint32_t>(kInternalFailure)
+                                     : static_cast<std::uint32_t>(number);
 }
 
 std::int32_t ReadAndClearErrorNumber() noexcept {

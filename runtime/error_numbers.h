@@ -9,17 +9,28 @@
 #include <cstdint>
 
 class ErrorSlot {
-public:
+  public:
     ErrorSlot() noexcept;
     ~ErrorSlot();
     ErrorSlot(const ErrorSlot&) = delete;
     ErrorSlot& operator=(const ErrorSlot&) = delete;
 
-private:
+  private:
     friend std::uint32_t& CurrentErrorSlot() noexcept;
     std::uint32_t value_ = 0;
     ErrorSlot* outer_;
 };
+
+// The run-time error numbers the services record.
+constexpr int kBadArgument = 5;
+constexpr int kOutOfMemory = 7;
+constexpr int kInternalFailure = 51;
+constexpr int kBadFileNumber = 52;
+constexpr int kWrongFileMode = 54;
+constexpr int kAlreadyOpen = 55;
+constexpr int kPastEndOfFile = 62;
+constexpr int kBadFileName = 64;
+constexpr int kTooManyFiles = 67;
 
 // Stores number in the calling procedure's slot; 0 is stored as 51.
 void RecordErrorNumber(int number) noexcept;

@@ -20,15 +20,6 @@
 
 namespace {
 
-constexpr int kBadArgument = 5;
-constexpr int kOutOfMemory = 7;
-constexpr int kBadFileNumber = 52;
-constexpr int kWrongFileMode = 54;
-constexpr int kAlreadyOpen = 55;
-constexpr int kPastEndOfFile = 62;
-constexpr int kBadFileName = 64;
-constexpr int kTooManyFiles = 67;
-
 constexpr unsigned char kCarriageReturn = 13;
 constexpr unsigned char kLineFeed = 10;
 constexpr unsigned char kEndOfDataMark = 26;

@@ -7,7 +7,6 @@
 #include "runtime/error_numbers.h"
 
 namespace {
-constexpr int kBadArgument = 5;
 constexpr std::size_t kMaxBufferText = std::size_t{1} << 24;
 constexpr char kSpace = ' ';
 }  // namespace
