@@ -1,0 +1,184 @@
+#include "pelm32/pdf/content_stream.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace pelm32::pdf {
+
+namespace {
+
+constexpr int64_t kBound = 1'000'000'000;
+
+void AppendInteger(std::string& out, int value) {
+    char digits[16];
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
+
+void AppendPoints(std::string& out, double points) {
+    AppendThousandths(out, ToThousandths(points));
+    out += ' ';
+}
+
+void AppendLiteral(std::string& out, std::string_view codes) {
+    out += '(';
+    for (const char c : codes) {
+        if (c == '(' || c == ')' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (c == '\r') {
+            // A raw CR would be read back as LF.
+            out += "\\r";
+        } else {
+            out += c;
+        }
+    }
+    out += ')';
+}
+
+void AppendHex(std::string& out, std::string_view codes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    out += '<';
+    for (const unsigned char c : codes) {
+        out += kDigits[c >> 4];
+        out += kDigits[c & 15];
+    }
+    out += '>';
+}
+
+}  // namespace
+
+void AppendThousandths(std::string& out, int64_t thousandths) {
+    // Unsigned, so that even the most negative value has a magnitude.
+    const uint64_t magnitude = thousandths < 0 ? 0 - static_cast<uint64_t>(thousandths)
+                                               : static_cast<uint64_t>(thousandths);
+    char buffer[32];
+    char* const end = buffer + sizeof buffer;
+    char* p = end;
+    uint64_t fraction = magnitude % 1000;
+    int places = 3;
+    for (; fraction != 0 && fraction % 10 == 0; --places) {
+        fraction /= 10;
+    }
+    if (fraction != 0) {
+        for (int i = 0; i < places; ++i, fraction /= 10) {
+            *--p = static_cast<char>('0' + fraction % 10);
+        }
+        *--p = '.';
+    }
+    // ".5", not "0.5"; but a plain 0 needs its digit.
+    for (uint64_t whole = magnitude / 1000; whole != 0 || p == end; whole /= 10) {
+        *--p = static_cast<char>('0' + whole % 10);
+    }
+    if (thousandths < 0) {
+        *--p = '-';
+    }
+    out.append(p, end);
+}
+
+int64_t ToThousandths(double points) {
+    const double thousandths = points * 1000;
+    if (std::isnan(thousandths)) {
+        return 0;
+    }
+    if (thousandths >= kBound) {
+        return kBound;
+    }
+    if (thousandths <= -kBound) {
+        return -kBound;
+    }
+    return std::llround(thousandths);
+}
+
+void ContentStream::Text(int font, double size, double x, double y, std::string_view codes,
+                         bool twoByte) {
+    BeginText();
+    const int64_t thousandths = ToThousandths(size);
+    if (font != font_ || thousandths != size_) {
+        bytes_ += "/F";
+        AppendInteger(bytes_, font);
+        bytes_ += ' ';
+        AppendThousandths(bytes_, thousandths);
+        bytes_ += " Tf\n";
+        font_ = font;
+        size_ = thousandths;
+    }
+    const char* show = MoveTo(ToThousandths(x), ToThousandths(y));
+    if (twoByte) {
+        AppendHex(bytes_, codes);
+    } else {
+        AppendLiteral(bytes_, codes);
+    }
+    bytes_ += show;
+}
+
+const char* ContentStream::MoveTo(int64_t x, int64_t y) {
+    const int64_t dx = x - lineX_;
+    const int64_t dy = y - lineY_;
+    lineX_ = x;
+    lineY_ = y;
+    if (dx == 0 && dy < 0) {
+        // Straight down: ' moves one leading down, so only a new pitch costs
+        // a TL.
+        if (-dy != leading_) {
+            AppendThousandths(bytes_, -dy);
+            bytes_ += " TL ";
+            leading_ = -dy;
+        }
+        return "'\n";
+    }
+    AppendThousandths(bytes_, dx);
+    bytes_ += ' ';
+    AppendThousandths(bytes_, dy);
+    bytes_ += " Td ";
+    return "Tj\n";
+}
+
+void ContentStream::Image(int image, double left, double bottom, double width, double height) {
+    EndText();
+    bytes_ += "q ";
+    AppendPoints(bytes_, width);
+    bytes_ += "0 0 ";
+    AppendPoints(bytes_, height);
+    AppendPoints(bytes_, left);
+    AppendPoints(bytes_, bottom);
+    bytes_ += "cm /Im";
+    AppendInteger(bytes_, image);
+    bytes_ += " Do Q\n";
+}
+
+void ContentStream::Finish() {
+    EndText();
+}
+
+void ContentStream::Clear() {
+    bytes_.clear();
+    inText_ = false;
+    font_ = -1;
+    size_ = 0;
+    lineX_ = 0;
+    lineY_ = 0;
+    leading_ = 0;
+}
+
+void ContentStream::BeginText() {
+    if (!inText_) {
+        bytes_ += "BT\n";
+        inText_ = true;
+        // BT starts at the origin of the page.
+        lineX_ = 0;
+        lineY_ = 0;
+    }
+}
+
+void ContentStream::EndText() {
+    if (inText_) {
+        bytes_ += "ET\n";
+        inText_ = false;
+        // Each text object sets its own font and leading, so it reads the
+        // same whatever comes between.
+        font_ = -1;
+        leading_ = 0;
+    }
+}
+
+}  // namespace pelm32::pdf

@@ -1,0 +1,60 @@
+// Builds one content stream: text shown in BT ... ET with as few operators
+// as the positions allow, images drawn with q ... cm /Im Do Q.
+//
+// Positions are points in PDF space (y up from the bottom of the page).
+// They are written rounded to a thousandth of a point and bounded, so every
+// number in the stream is finite and short, and a text that follows the
+// previous one at the same x one leading lower costs only "(...)'".
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace pelm32::pdf {
+
+class ContentStream {
+  public:
+    // Shows encoded text with font resource /F<font> at size points, its
+    // baseline starting at (x, y). twoByte: the codes are two bytes each
+    // (a Type0 font), written as a hex string; else one byte each, written
+    // as a literal string with (, ) and \ escaped and CR written as \r.
+    void Text(int font, double size, double x, double y, std::string_view codes, bool twoByte);
+
+    // Draws image resource /Im<image> into the rectangle with lower left
+    // corner (left, bottom), width and height.
+    void Image(int image, double left, double bottom, double width, double height);
+
+    // Closes an open text object: the bytes are then a complete stream.
+    void Finish();
+
+    const std::string& Bytes() const { return bytes_; }
+    size_t Size() const { return bytes_.size(); }
+    // Empties the stream and forgets all state (font, position, leading).
+    void Clear();
+
+  private:
+    void BeginText();
+    void EndText();
+    // Makes (x, y) the start of the text line and returns the operator that
+    // shows a string there.
+    const char* MoveTo(int64_t x, int64_t y);
+
+    std::string bytes_;
+    bool inText_ = false;
+    int font_ = -1;
+    int64_t size_ = 0;   // thousandths of a point
+    int64_t lineX_ = 0;  // start of the current text line, thousandths
+    int64_t lineY_ = 0;
+    int64_t leading_ = 0;  // TL in force, thousandths; 0 until set
+};
+
+// Appends a number given in thousandths as a decimal without needless
+// digits: 12000 -> "12", -1500 -> "-1.5", 5 -> ".005".
+void AppendThousandths(std::string& out, int64_t thousandths);
+
+// A coordinate or size in thousandths of a point, bounded to +-1e9 (a
+// million points) and with NaN as 0, so what is written is always a number.
+int64_t ToThousandths(double points);
+
+}  // namespace pelm32::pdf

@@ -1,0 +1,224 @@
+#include "pelm32/pdf/object_writer.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace pelm32::pdf {
+
+namespace {
+
+// An object stream is closed at whichever comes first: small streams keep a
+// reader's random access cheap, and the writer's memory bounded.
+constexpr size_t kPackedObjects = 200;
+constexpr size_t kPackedBytes = 64 * 1024;
+// Above this the scratch buffer is given back after use, so that one large
+// image does not stay in memory for the rest of the document.
+constexpr size_t kKeptScratch = 1024 * 1024;
+// The generation of the free list's head.
+constexpr uint32_t kFreeHeadGeneration = 0xFFFF;
+
+void AppendNumber(std::string& out, uint64_t value) {
+    char digits[24];
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
+
+void AppendBigEndian(std::string& out, uint64_t value, int bytes) {
+    for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8) {
+        out += static_cast<char>((value >> shift) & 0xFF);
+    }
+}
+
+std::string HexString(std::string_view bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string hex = "<";
+    for (const unsigned char c : bytes) {
+        hex += kDigits[c >> 4];
+        hex += kDigits[c & 15];
+    }
+    return hex + ">";
+}
+
+// The fewest bytes that hold value (at least one).
+int ByteWidth(uint64_t value) {
+    int width = 1;
+    while (width < 8 && (value >> (8 * width)) != 0) {
+        ++width;
+    }
+    return width;
+}
+
+}  // namespace
+
+ObjectWriter::ObjectWriter(ByteSink& sink, Deflater& deflater) : sink_(sink), deflater_(deflater) {
+    entries_.push_back(Entry{0, 0, kFreeHeadGeneration});
+    // The high bytes on the second line mark the file as binary.
+    Write("%PDF-1.5\n%\xE2\xE3\xCF\xD3\n");
+}
+
+uint32_t ObjectWriter::NewObject() {
+    entries_.emplace_back();
+    return static_cast<uint32_t>(entries_.size() - 1);
+}
+
+void ObjectWriter::PutObject(uint32_t number, std::string_view body) {
+    if (!Give(number, Entry{2, 0, static_cast<uint32_t>(packedIndex_.size())}) || !good_) {
+        return;
+    }
+    packedIndex_.emplace_back(number, static_cast<uint32_t>(packedBody_.size()));
+    packedBody_ += body;
+    packedBody_ += '\n';
+    if (packedIndex_.size() >= kPackedObjects || packedBody_.size() >= kPackedBytes) {
+        FlushObjectStream();
+    }
+}
+
+void ObjectWriter::PutStream(uint32_t number, std::string_view dictionary, std::string_view data,
+                             bool compress) {
+    if (!Give(number, Entry{1, offset_, 0}) || !good_) {
+        return;
+    }
+    if (compress) {
+        WriteCompressed(number, dictionary, data);
+    } else {
+        WriteStreamObject(number, dictionary, data, false);
+    }
+}
+
+void ObjectWriter::PutDeflatedStream(uint32_t number, std::string_view dictionary,
+                                     std::string_view deflated) {
+    if (Give(number, Entry{1, offset_, 0}) && good_) {
+        WriteStreamObject(number, dictionary, deflated, true);
+    }
+}
+
+bool ObjectWriter::Finish(uint32_t root, uint32_t info, std::string_view fileId) {
+    FlushObjectStream();
+    const bool complete = std::none_of(entries_.begin() + 1, entries_.end(),
+                                       [](const Entry& entry) { return entry.type == 0; });
+    // An unfinished table would send a reader to objects that are not
+    // there: the file is left without one instead.
+    if (!good_ || !numbersOk_ || !complete || !Given(root) || (info != 0 && !Given(info))) {
+        return false;
+    }
+    const uint32_t number = NewObject();
+    const uint64_t start = offset_;
+    Give(number, Entry{1, start, 0});
+    WriteXref(number, root, info, fileId);
+    std::string tail = "startxref\n";
+    AppendNumber(tail, start);
+    tail += "\n%%EOF\n";
+    Write(tail);
+    return good_;
+}
+
+void ObjectWriter::Write(std::string_view bytes) {
+    if (!good_ || bytes.empty()) {
+        return;
+    }
+    good_ = sink_.Write(bytes.data(), bytes.size());
+    if (good_) {
+        offset_ += bytes.size();
+    }
+}
+
+void ObjectWriter::FlushObjectStream() {
+    if (packedIndex_.empty()) {
+        return;
+    }
+    // Numbered now, after the objects it holds: only then is it known to be
+    // needed.
+    const uint32_t number = NewObject();
+    Give(number, Entry{1, offset_, 0});
+    scratch_.clear();
+    for (const auto& [object, at] : packedIndex_) {
+        entries_[object].offset = number;
+        AppendNumber(scratch_, object);
+        scratch_ += ' ';
+        AppendNumber(scratch_, at);
+        scratch_ += ' ';
+    }
+    std::string dictionary = "/Type /ObjStm /N ";
+    AppendNumber(dictionary, packedIndex_.size());
+    dictionary += " /First ";
+    AppendNumber(dictionary, scratch_.size());
+    packedBody_.insert(0, scratch_);
+    WriteCompressed(number, dictionary, packedBody_);
+    packedIndex_.clear();
+    packedBody_.clear();
+}
+
+bool ObjectWriter::Give(uint32_t number, Entry entry) {
+    if (number == 0 || number >= entries_.size() || entries_[number].type != 0) {
+        numbersOk_ = false;
+        return false;
+    }
+    entries_[number] = entry;
+    return true;
+}
+
+bool ObjectWriter::Given(uint32_t number) const {
+    return number != 0 && number < entries_.size() && entries_[number].type != 0;
+}
+
+void ObjectWriter::WriteStreamObject(uint32_t number, std::string_view dictionary,
+                                     std::string_view bytes, bool deflated) {
+    std::string head;
+    AppendNumber(head, number);
+    head += " 0 obj\n<< ";
+    if (!dictionary.empty()) {
+        head += dictionary;
+        head += ' ';
+    }
+    head += "/Length ";
+    AppendNumber(head, bytes.size());
+    if (deflated) {
+        head += " /Filter /FlateDecode";
+    }
+    head += " >>\nstream\n";
+    Write(head);
+    Write(bytes);
+    Write("\nendstream\nendobj\n");
+}
+
+void ObjectWriter::WriteCompressed(uint32_t number, std::string_view dictionary,
+                                   std::string_view data) {
+    scratch_.clear();
+    deflater_.Compress(data.data(), data.size(), scratch_);
+    WriteStreamObject(number, dictionary, scratch_, true);
+    if (scratch_.capacity() > kKeptScratch) {
+        std::string().swap(scratch_);
+    }
+}
+
+void ObjectWriter::WriteXref(uint32_t number, uint32_t root, uint32_t info,
+                             std::string_view fileId) {
+    uint64_t largest = 0;
+    for (const Entry& entry : entries_) {
+        largest = std::max(largest, entry.offset);
+    }
+    const int width = ByteWidth(largest);
+    std::string rows;
+    rows.reserve(entries_.size() * (3 + width));
+    for (const Entry& entry : entries_) {
+        AppendBigEndian(rows, entry.type, 1);
+        AppendBigEndian(rows, entry.offset, width);
+        AppendBigEndian(rows, entry.index, 2);
+    }
+    std::string dictionary = "/Type /XRef /Size ";
+    AppendNumber(dictionary, entries_.size());
+    dictionary += " /W [1 ";
+    AppendNumber(dictionary, width);
+    dictionary += " 2] /Root ";
+    AppendNumber(dictionary, root);
+    dictionary += " 0 R";
+    if (info != 0) {
+        dictionary += " /Info ";
+        AppendNumber(dictionary, info);
+        dictionary += " 0 R";
+    }
+    const std::string id = HexString(fileId);
+    dictionary += " /ID [" + id + ' ' + id + ']';
+    WriteCompressed(number, dictionary, rows);
+}
+
+}  // namespace pelm32::pdf

@@ -1,0 +1,315 @@
+#include "pelm32/pdf/pdf_fonts.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+#include "pelm32/pdf/content_stream.h"
+#include "pelm32/pdf/win_ansi.h"
+
+namespace pelm32::pdf {
+
+namespace {
+
+constexpr int kFixedPitch = 1;
+constexpr int kSymbolic = 4;
+constexpr int kNonsymbolic = 32;
+constexpr int kItalic = 64;
+constexpr size_t kMappingsPerBlock = 100;  // the most a bfchar block may hold
+
+void AppendNumber(std::string& out, int64_t value) {
+    out += std::to_string(value);
+}
+
+void AppendReference(std::string& out, uint32_t number) {
+    out += std::to_string(number);
+    out += " 0 R";
+}
+
+void AppendHex16(std::string& out, unsigned value) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    for (int shift = 12; shift >= 0; shift -= 4) {
+        out += kDigits[(value >> shift) & 0xF];
+    }
+}
+
+// A character as UTF-16BE hex, a surrogate pair beyond U+FFFF.
+void AppendUtf16Hex(std::string& out, char32_t c) {
+    if (c < 0x10000) {
+        AppendHex16(out, static_cast<unsigned>(c));
+        return;
+    }
+    c -= 0x10000;
+    AppendHex16(out, 0xD800 + static_cast<unsigned>(c >> 10));
+    AppendHex16(out, 0xDC00 + static_cast<unsigned>(c & 0x3FF));
+}
+
+}  // namespace
+
+int ToThousandthsOfEm(const SfntFace& face, int fontUnits) {
+    return static_cast<int>(std::lround(fontUnits * 1000.0 / face.UnitsPerEm()));
+}
+
+uint16_t GlyphWidth(const SfntFace& face, uint16_t glyph) {
+    return static_cast<uint16_t>(ToThousandthsOfEm(face, face.Advance(glyph)));
+}
+
+int EmbeddedFace::SimpleFont(int& nextResource) {
+    if (simpleResource_ == 0) {
+        simpleResource_ = nextResource++;
+    }
+    return simpleResource_;
+}
+
+int EmbeddedFace::Type0Font(int& nextResource) {
+    if (type0Resource_ == 0) {
+        type0Resource_ = nextResource++;
+    }
+    return type0Resource_;
+}
+
+void EmbeddedFace::UseCodes(std::string_view codes) {
+    for (const char code : codes) {
+        codes_[static_cast<uint8_t>(code)] = true;
+    }
+}
+
+void EmbeddedFace::UseGlyphs(const uint16_t* glyphs, const char32_t* characters, size_t count,
+                             std::string& codes) {
+    if (glyphCharacters_.empty()) {
+        glyphCharacters_.assign(face_.GlyphCount(), 0);
+    }
+    for (size_t i = 0; i < count; ++i) {
+        const uint16_t glyph = glyphs[i];
+        if (glyph < glyphCharacters_.size() && glyphCharacters_[glyph] == 0) {
+            glyphCharacters_[glyph] = characters[i];
+        }
+        codes += static_cast<char>(glyph >> 8);
+        codes += static_cast<char>(glyph & 0xFF);
+    }
+}
+
+std::vector<uint16_t> EmbeddedFace::GlyphsShown() const {
+    std::vector<uint16_t> glyphs{0};
+    for (unsigned code = 0; code < 256; ++code) {
+        if (codes_[code]) {
+            glyphs.push_back(face_.Glyph(Windows1252ToUnicode(static_cast<uint8_t>(code))));
+        }
+    }
+    for (size_t glyph = 0; glyph < glyphCharacters_.size(); ++glyph) {
+        if (glyphCharacters_[glyph] != 0) {
+            glyphs.push_back(static_cast<uint16_t>(glyph));
+        }
+    }
+    std::sort(glyphs.begin(), glyphs.end());
+    glyphs.erase(std::unique(glyphs.begin(), glyphs.end()), glyphs.end());
+    return glyphs;
+}
+
+// Six capitals that differ when the glyph set differs, as subset names want.
+std::string EmbeddedFace::SubsetTag(const std::vector<uint16_t>& glyphs) const {
+    uint64_t hash = 1469598103934665603ull;
+    for (const uint16_t glyph : glyphs) {
+        hash = (hash ^ glyph) * 1099511628211ull;
+    }
+    for (const char c : face_.PostScriptName()) {
+        hash = (hash ^ static_cast<uint8_t>(c)) * 1099511628211ull;
+    }
+    std::string tag;
+    for (int i = 0; i < 6; ++i) {
+        tag += static_cast<char>('A' + hash % 26);
+        hash /= 26;
+    }
+    return tag;
+}
+
+uint32_t EmbeddedFace::PutProgram(ObjectWriter& objects,
+                                  const std::vector<uint16_t>& glyphs) const {
+    std::vector<std::pair<char16_t, uint16_t>> cmap;
+    for (unsigned code = 0; code < 256; ++code) {
+        if (codes_[code]) {
+            const char32_t c = Windows1252ToUnicode(static_cast<uint8_t>(code));
+            cmap.emplace_back(static_cast<char16_t>(c), face_.Glyph(c));
+        }
+    }
+    std::sort(cmap.begin(), cmap.end());
+    const std::vector<uint8_t> program = SubsetFace(face_, glyphs, cmap);
+    if (program.empty()) {
+        return 0;  // a face that cannot be subset is named, not embedded
+    }
+    const uint32_t number = objects.NewObject();
+    const std::string_view bytes(reinterpret_cast<const char*>(program.data()), program.size());
+    objects.PutStream(number, "/Length1 " + std::to_string(program.size()), bytes);
+    return number;
+}
+
+uint32_t EmbeddedFace::PutDescriptor(ObjectWriter& objects, const std::string& name, bool symbolic,
+                                     uint32_t program) const {
+    int flags = symbolic ? kSymbolic : kNonsymbolic;
+    flags |= face_.FixedPitch() ? kFixedPitch : 0;
+    flags |= face_.ItalicAngle() != 0 ? kItalic : 0;
+    std::string body = "<< /Type /FontDescriptor /FontName /" + name;
+    body += " /Flags " + std::to_string(flags) + " /FontBBox [";
+    for (const int units : {face_.XMin(), face_.YMin(), face_.XMax(), face_.YMax()}) {
+        AppendNumber(body, ToThousandthsOfEm(face_, units));
+        body += ' ';
+    }
+    body += "] /ItalicAngle ";
+    AppendThousandths(body, ToThousandths(std::clamp(face_.ItalicAngle(), -90.0, 90.0)));
+    body += " /Ascent ";
+    AppendNumber(body, ToThousandthsOfEm(face_, face_.Ascender()));
+    body += " /Descent ";
+    AppendNumber(body, ToThousandthsOfEm(face_, face_.Descender()));
+    body += " /CapHeight ";
+    AppendNumber(body, ToThousandthsOfEm(face_, face_.CapHeight()));
+    // Readers only use the stem width as a hint; this follows the weight.
+    body += " /StemV " + std::to_string(50 + face_.Weight() / 5);
+    if (program != 0) {
+        body += " /FontFile2 ";
+        AppendReference(body, program);
+    }
+    body += " >>";
+    const uint32_t number = objects.NewObject();
+    objects.PutObject(number, body);
+    return number;
+}
+
+void EmbeddedFace::PutSimpleFont(ObjectWriter& objects, uint32_t number, const std::string& name,
+                                 uint32_t descriptor) const {
+    unsigned first = 0;
+    while (first < 255 && !codes_[first]) {
+        ++first;
+    }
+    unsigned last = 255;
+    while (last > first && !codes_[last]) {
+        --last;
+    }
+    std::string body = "<< /Type /Font /Subtype /TrueType /BaseFont /" + name;
+    body += " /FirstChar " + std::to_string(first) + " /LastChar " + std::to_string(last);
+    body += " /Widths [";
+    for (unsigned code = first; code <= last; ++code) {
+        const uint16_t glyph =
+            codes_[code] ? face_.Glyph(Windows1252ToUnicode(static_cast<uint8_t>(code))) : 0;
+        AppendNumber(body, codes_[code] ? GlyphWidth(face_, glyph) : 0);
+        body += ' ';
+    }
+    body += "] /Encoding /WinAnsiEncoding /FontDescriptor ";
+    AppendReference(body, descriptor);
+    body += " >>";
+    objects.PutObject(number, body);
+}
+
+// The /W array for the glyphs shown, leaving out those of the default width.
+std::string EmbeddedFace::WidthsArray(int& defaultWidth) const {
+    std::map<int, int> counts;
+    for (size_t glyph = 0; glyph < glyphCharacters_.size(); ++glyph) {
+        if (glyphCharacters_[glyph] != 0) {
+            ++counts[GlyphWidth(face_, static_cast<uint16_t>(glyph))];
+        }
+    }
+    defaultWidth = 1000;
+    int most = 0;
+    for (const auto& [width, count] : counts) {
+        if (count > most) {
+            most = count;
+            defaultWidth = width;
+        }
+    }
+    std::string array = "[";
+    long runEnd = -2;  // glyph after the last one written
+    for (size_t glyph = 0; glyph < glyphCharacters_.size(); ++glyph) {
+        const int width = GlyphWidth(face_, static_cast<uint16_t>(glyph));
+        if (glyphCharacters_[glyph] == 0 || width == defaultWidth) {
+            continue;
+        }
+        if (static_cast<long>(glyph) != runEnd) {
+            array += runEnd < 0 ? "" : "] ";
+            array += std::to_string(glyph) + " [";
+        } else {
+            array += ' ';
+        }
+        AppendNumber(array, width);
+        runEnd = static_cast<long>(glyph) + 1;
+    }
+    array += runEnd < 0 ? "]" : "]]";
+    return array;
+}
+
+std::string EmbeddedFace::ToUnicodeMap() const {
+    std::string map =
+        "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+        "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+        "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
+        "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
+    std::vector<uint16_t> glyphs;
+    for (size_t glyph = 0; glyph < glyphCharacters_.size(); ++glyph) {
+        if (glyphCharacters_[glyph] != 0) {
+            glyphs.push_back(static_cast<uint16_t>(glyph));
+        }
+    }
+    for (size_t at = 0; at < glyphs.size(); at += kMappingsPerBlock) {
+        const size_t end = std::min(glyphs.size(), at + kMappingsPerBlock);
+        map += std::to_string(end - at) + " beginbfchar\n";
+        for (size_t i = at; i < end; ++i) {
+            map += '<';
+            AppendHex16(map, glyphs[i]);
+            map += "> <";
+            AppendUtf16Hex(map, glyphCharacters_[glyphs[i]]);
+            map += ">\n";
+        }
+        map += "endbfchar\n";
+    }
+    map += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+    return map;
+}
+
+void EmbeddedFace::PutType0Font(ObjectWriter& objects, uint32_t number, const std::string& name,
+                                uint32_t descriptor) const {
+    int defaultWidth = 1000;
+    const std::string widths = WidthsArray(defaultWidth);
+    const uint32_t cidFont = objects.NewObject();
+    std::string body = "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + name;
+    body += " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >>";
+    body += " /FontDescriptor ";
+    AppendReference(body, descriptor);
+    body += " /DW " + std::to_string(defaultWidth) + " /W " + widths;
+    body += " /CIDToGIDMap /Identity >>";
+    objects.PutObject(cidFont, body);
+
+    const uint32_t toUnicode = objects.NewObject();
+    objects.PutStream(toUnicode, "", ToUnicodeMap());
+
+    body = "<< /Type /Font /Subtype /Type0 /BaseFont /" + name;
+    body += " /Encoding /Identity-H /DescendantFonts [";
+    AppendReference(body, cidFont);
+    body += "] /ToUnicode ";
+    AppendReference(body, toUnicode);
+    body += " >>";
+    objects.PutObject(number, body);
+}
+
+void EmbeddedFace::Put(ObjectWriter& objects, std::string& entries) const {
+    if (simpleResource_ == 0 && type0Resource_ == 0) {
+        return;
+    }
+    const std::vector<uint16_t> glyphs = GlyphsShown();
+    const std::string name = SubsetTag(glyphs) + "+" + face_.PostScriptName();
+    const uint32_t program = PutProgram(objects, glyphs);
+    const auto addEntry = [&entries](int resource, uint32_t number) {
+        entries += "/F" + std::to_string(resource) + ' ';
+        AppendReference(entries, number);
+        entries += ' ';
+    };
+    if (simpleResource_ != 0) {
+        const uint32_t number = objects.NewObject();
+        PutSimpleFont(objects, number, name, PutDescriptor(objects, name, false, program));
+        addEntry(simpleResource_, number);
+    }
+    if (type0Resource_ != 0) {
+        const uint32_t number = objects.NewObject();
+        PutType0Font(objects, number, name, PutDescriptor(objects, name, true, program));
+        addEntry(type0Resource_, number);
+    }
+}
+
+}  // namespace pelm32::pdf

@@ -1,0 +1,68 @@
+// A face as the PDF carries it: one embedded font program, subset to the
+// glyphs shown, behind up to two fonts: a simple TrueType font with
+// /WinAnsiEncoding for Windows-1252 text, and a Type0 font (Identity-H,
+// glyph ids as codes, a ToUnicode map) for everything else.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pelm32/pdf/deflate.h"
+#include "pelm32/pdf/object_writer.h"
+#include "pelm32/pdf/sfnt.h"
+
+namespace pelm32::pdf {
+
+// A glyph's advance in thousandths of the font size, rounded to the integer
+// the PDF's widths hold; layout uses the same numbers so text lands where
+// it was laid out.
+uint16_t GlyphWidth(const SfntFace& face, uint16_t glyph);
+// Font units in thousandths of the font size, rounded.
+int ToThousandthsOfEm(const SfntFace& face, int fontUnits);
+
+class EmbeddedFace {
+  public:
+    explicit EmbeddedFace(const SfntFace& face) : face_(face) {}
+
+    // The resource number (/F<n>) of the simple or the Type0 font; given
+    // from nextResource on first use.
+    int SimpleFont(int& nextResource);
+    int Type0Font(int& nextResource);
+
+    // Notes Windows-1252 codes shown with the simple font.
+    void UseCodes(std::string_view codes);
+    // Notes glyphs shown with the Type0 font and appends their two-byte
+    // codes (the glyph ids, big-endian) to codes.
+    void UseGlyphs(const uint16_t* glyphs, const char32_t* characters, size_t count,
+                   std::string& codes);
+
+    // Writes the font program and the fonts that were used, and appends
+    // their resource entries ("/F1 12 0 R ") to entries.
+    void Put(ObjectWriter& objects, std::string& entries) const;
+
+  private:
+    std::vector<uint16_t> GlyphsShown() const;
+    std::string SubsetTag(const std::vector<uint16_t>& glyphs) const;
+    uint32_t PutProgram(ObjectWriter& objects, const std::vector<uint16_t>& glyphs) const;
+    uint32_t PutDescriptor(ObjectWriter& objects, const std::string& name, bool symbolic,
+                           uint32_t program) const;
+    void PutSimpleFont(ObjectWriter& objects, uint32_t number, const std::string& name,
+                       uint32_t descriptor) const;
+    void PutType0Font(ObjectWriter& objects, uint32_t number, const std::string& name,
+                      uint32_t descriptor) const;
+    std::string WidthsArray(int& defaultWidth) const;
+    std::string ToUnicodeMap() const;
+
+    const SfntFace& face_;
+    int simpleResource_ = 0;
+    int type0Resource_ = 0;
+    std::array<bool, 256> codes_{};
+    // The character each glyph shown through the Type0 font stands for; 0
+    // for glyphs not shown. Sized on first use.
+    std::vector<char32_t> glyphCharacters_;
+};
+
+}  // namespace pelm32::pdf

@@ -1,0 +1,282 @@
+#include "pelm32/pdf/pdf_writer.h"
+
+#include <algorithm>
+
+#include "pelm32/pdf/pdf_fonts.h"
+#include "pelm32/pdf/png_predictor.h"
+
+namespace pelm32::pdf {
+
+namespace {
+
+constexpr size_t kKidsPerNode = 64;
+
+void AppendReference(std::string& out, uint32_t number) {
+    out += std::to_string(number);
+    out += " 0 R";
+}
+
+void AppendReferences(std::string& out, const uint32_t* numbers, size_t count) {
+    out += '[';
+    for (size_t i = 0; i < count; ++i) {
+        out += i == 0 ? "" : " ";
+        AppendReference(out, numbers[i]);
+    }
+    out += ']';
+}
+
+// Decodes UTF-8, with U+FFFD for what is not.
+std::u32string DecodeUtf8(std::string_view text) {
+    std::u32string out;
+    for (size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<uint8_t>(text[i]);
+        const size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+        bool good = lead < 0x80 || (lead >= 0xC2 && lead <= 0xF4);
+        for (size_t k = 1; k < length && good; ++k) {
+            good = i + k < text.size() && (static_cast<uint8_t>(text[i + k]) & 0xC0) == 0x80;
+            c = (c << 6) | (static_cast<uint8_t>(text[i + k]) & 0x3F);
+        }
+        out += good && c <= 0x10FFFF ? c : U'\uFFFD';
+        i += good ? length : 1;
+    }
+    return out;
+}
+
+// A text string: PDFDocEncoding where it is printable ASCII, else UTF-16BE
+// with its byte order mark, as hex.
+std::string TextString(std::string_view utf8) {
+    const bool ascii = std::all_of(utf8.begin(), utf8.end(), [](char c) {
+        return static_cast<uint8_t>(c) >= 0x20 && static_cast<uint8_t>(c) < 0x7F;
+    });
+    std::string out;
+    if (ascii) {
+        out += '(';
+        for (const char c : utf8) {
+            if (c == '(' || c == ')' || c == '\\') {
+                out += '\\';
+            }
+            out += c;
+        }
+        return out + ')';
+    }
+    static const char kDigits[] = "0123456789ABCDEF";
+    const auto unit = [&out](unsigned value) {
+        for (int shift = 12; shift >= 0; shift -= 4) {
+            out += kDigits[(value >> shift) & 0xF];
+        }
+    };
+    out += "<FEFF";
+    for (char32_t c : DecodeUtf8(utf8)) {
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            unit(0xD800 + static_cast<unsigned>(c >> 10));
+            unit(0xDC00 + static_cast<unsigned>(c & 0x3FF));
+        } else {
+            unit(static_cast<unsigned>(c));
+        }
+    }
+    return out + '>';
+}
+
+// Sixteen bytes that tell this file from others, for /ID.
+std::string FileId(std::string_view title, uint64_t size, size_t pages) {
+    uint64_t a = 1469598103934665603ull;
+    uint64_t b = 0x9E3779B97F4A7C15ull ^ size ^ (uint64_t{pages} << 32);
+    for (const char c : title) {
+        a = (a ^ static_cast<uint8_t>(c)) * 1099511628211ull;
+        b = (b ^ a) * 0xBF58476D1CE4E5B9ull;
+    }
+    std::string id;
+    for (const uint64_t half : {a ^ size, b}) {
+        for (int shift = 56; shift >= 0; shift -= 8) {
+            id += static_cast<char>((half >> shift) & 0xFF);
+        }
+    }
+    return id;
+}
+
+std::string ImageDictionary(uint32_t width, uint32_t height, const char* space, unsigned colors) {
+    const std::string columns = std::to_string(width);
+    return "/Type /XObject /Subtype /Image /Width " + columns + " /Height " +
+           std::to_string(height) + " /ColorSpace " + space +
+           " /BitsPerComponent 8 /DecodeParms << /Predictor 15 /Colors " + std::to_string(colors) +
+           " /BitsPerComponent 8 /Columns " + columns + " >>";
+}
+
+}  // namespace
+
+PdfWriter::PdfWriter(ByteSink& sink, Deflater& deflater, double pageWidth, double pageHeight)
+    : objects_(sink, deflater),
+      pageWidth_(pageWidth),
+      pageHeight_(pageHeight),
+      resources_(objects_.NewObject()) {}
+
+PdfWriter::~PdfWriter() = default;
+
+int PdfWriter::AddImage(const Pixels& pixels) {
+    if (pixels.width == 0 || pixels.height == 0 || pixels.rgb == nullptr) {
+        return -1;
+    }
+    std::string dictionary = ImageDictionary(pixels.width, pixels.height, "/DeviceRGB", 3);
+    if (pixels.alpha != nullptr) {
+        scratch_.clear();
+        AppendPredictedRows(pixels.alpha, pixels.width, pixels.height, 1, scratch_);
+        const uint32_t mask = objects_.NewObject();
+        objects_.PutStream(mask, ImageDictionary(pixels.width, pixels.height, "/DeviceGray", 1),
+                           scratch_);
+        dictionary += " /SMask ";
+        AppendReference(dictionary, mask);
+    }
+    scratch_.clear();
+    AppendPredictedRows(pixels.rgb, pixels.width, pixels.height, 3, scratch_);
+    const uint32_t image = objects_.NewObject();
+    objects_.PutStream(image, dictionary, scratch_);
+    imageObjects_.push_back(image);
+    return static_cast<int>(imageObjects_.size());
+}
+
+int PdfWriter::AddFace(const SfntFace& face) {
+    faces_.push_back(std::make_unique<EmbeddedFace>(face));
+    return static_cast<int>(faces_.size()) - 1;
+}
+
+EmbeddedFace& PdfWriter::FaceFor(int face) {
+    return *faces_[static_cast<size_t>(face)];
+}
+
+void PdfWriter::ShowWindows1252(ContentStream& content, int face, double size, double x, double y,
+                                std::string_view codes) {
+    if (codes.empty()) {
+        return;
+    }
+    EmbeddedFace& embedded = FaceFor(face);
+    embedded.UseCodes(codes);
+    content.Text(embedded.SimpleFont(nextFontResource_), size, x, y, codes, false);
+}
+
+void PdfWriter::ShowGlyphs(ContentStream& content, int face, double size, double x, double y,
+                           const uint16_t* glyphs, const char32_t* characters, size_t count) {
+    if (count == 0) {
+        return;
+    }
+    EmbeddedFace& embedded = FaceFor(face);
+    scratch_.clear();
+    embedded.UseGlyphs(glyphs, characters, count, scratch_);
+    content.Text(embedded.Type0Font(nextFontResource_), size, x, y, scratch_, true);
+}
+
+void PdfWriter::DrawImage(ContentStream& content, int image, double left, double bottom,
+                          double width, double height) {
+    if (image >= 1 && static_cast<size_t>(image) <= imageObjects_.size() && width > 0 &&
+        height > 0) {
+        content.Image(image, left, bottom, width, height);
+    }
+}
+
+uint32_t PdfWriter::PutContent(const ContentStream& content) {
+    const uint32_t number = objects_.NewObject();
+    objects_.PutStream(number, "", content.Bytes());
+    return number;
+}
+
+// The leaf of the page tree the next page hangs from: a new one every
+// kKidsPerNode pages, so no node of a long document grows huge.
+uint32_t PdfWriter::PageParent() {
+    if (pages_.size() % kKidsPerNode == 0) {
+        leaves_.push_back(objects_.NewObject());
+    }
+    return leaves_.back();
+}
+
+void PdfWriter::AddPage(const std::vector<uint32_t>& contents) {
+    const uint32_t parent = PageParent();
+    const uint32_t page = objects_.NewObject();
+    std::string body = "<< /Type /Page /Parent ";
+    AppendReference(body, parent);
+    if (contents.size() == 1) {
+        body += " /Contents ";
+        AppendReference(body, contents[0]);
+    } else if (!contents.empty()) {
+        body += " /Contents ";
+        AppendReferences(body, contents.data(), contents.size());
+    }
+    body += " >>";
+    objects_.PutObject(page, body);
+    pages_.push_back(page);
+}
+
+// Writes the nodes of the page tree bottom up and returns the root, which
+// carries the page size and the resources that every page inherits.
+uint32_t PdfWriter::PutPageTree() {
+    struct Node {
+        uint32_t number;
+        std::vector<uint32_t> kids;
+        size_t count;
+    };
+    std::vector<Node> level;
+    for (size_t i = 0; i < leaves_.size(); ++i) {
+        const size_t first = i * kKidsPerNode;
+        const size_t last = std::min(pages_.size(), first + kKidsPerNode);
+        level.push_back(
+            {leaves_[i], {pages_.begin() + first, pages_.begin() + last}, last - first});
+    }
+    const auto put = [this](const Node& node, const std::string& extra) {
+        std::string body = "<< /Type /Pages /Kids ";
+        AppendReferences(body, node.kids.data(), node.kids.size());
+        body += " /Count " + std::to_string(node.count) + extra + " >>";
+        objects_.PutObject(node.number, body);
+    };
+    while (level.size() > 1) {
+        std::vector<Node> parents;
+        for (size_t i = 0; i < level.size(); ++i) {
+            if (i % kKidsPerNode == 0) {
+                parents.push_back({objects_.NewObject(), {}, 0});
+            }
+            parents.back().kids.push_back(level[i].number);
+            parents.back().count += level[i].count;
+            std::string parent = " /Parent ";
+            AppendReference(parent, parents.back().number);
+            put(level[i], parent);
+        }
+        level.swap(parents);
+    }
+    std::string root = " /MediaBox [0 0 ";
+    AppendThousandths(root, ToThousandths(pageWidth_));
+    root += ' ';
+    AppendThousandths(root, ToThousandths(pageHeight_));
+    root += "] /Resources ";
+    AppendReference(root, resources_);
+    put(level.front(), root);
+    return level.front().number;
+}
+
+bool PdfWriter::Finish(std::string_view titleUtf8, std::string_view creator) {
+    if (pages_.empty()) {
+        AddPage({});  // a document always has a page, if a blank one
+    }
+    std::string resources = "<< /Font << ";
+    for (const auto& face : faces_) {
+        face->Put(objects_, resources);
+    }
+    resources += ">> /XObject << ";
+    for (size_t i = 0; i < imageObjects_.size(); ++i) {
+        resources += "/Im" + std::to_string(i + 1) + ' ';
+        AppendReference(resources, imageObjects_[i]);
+        resources += ' ';
+    }
+    resources += ">> >>";
+    objects_.PutObject(resources_, resources);
+
+    const uint32_t root = PutPageTree();
+    const uint32_t catalog = objects_.NewObject();
+    std::string body = "<< /Type /Catalog /Pages ";
+    AppendReference(body, root);
+    objects_.PutObject(catalog, body + " >>");
+    const uint32_t info = objects_.NewObject();
+    objects_.PutObject(info, "<< /Title " + TextString(titleUtf8) + " /Creator " +
+                                 TextString(creator) + " /Producer " + TextString(creator) + " >>");
+    return objects_.Finish(catalog, info, FileId(titleUtf8, objects_.Offset(), pages_.size()));
+}
+
+}  // namespace pelm32::pdf

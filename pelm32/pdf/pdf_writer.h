@@ -1,0 +1,86 @@
+// A whole PDF document, written as it is drawn: images when they are added,
+// each page's content and page object when the page is done, and the fonts
+// (each face embedded once, subset to what was shown), the page tree and
+// the catalogue at the end.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pelm32/pdf/byte_sink.h"
+#include "pelm32/pdf/content_stream.h"
+#include "pelm32/pdf/deflate.h"
+#include "pelm32/pdf/object_writer.h"
+#include "pelm32/pdf/sfnt.h"
+
+namespace pelm32::pdf {
+
+class EmbeddedFace;
+
+// Decoded pixels, rows top to bottom.
+struct Pixels {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    const uint8_t* rgb = nullptr;    // 3 bytes a pixel
+    const uint8_t* alpha = nullptr;  // 1 byte a pixel, or null when opaque
+};
+
+class PdfWriter {
+  public:
+    // Every page has the given size, in points.
+    PdfWriter(ByteSink& sink, Deflater& deflater, double pageWidth, double pageHeight);
+    ~PdfWriter();
+    PdfWriter(const PdfWriter&) = delete;
+    PdfWriter& operator=(const PdfWriter&) = delete;
+
+    // Writes an image (lossless, with a soft mask when it has alpha) and
+    // returns the number to draw it with; -1 for an empty image.
+    int AddImage(const Pixels& pixels);
+    // Makes a face known for text; the face must outlive the writer.
+    int AddFace(const SfntFace& face);
+
+    // Text at a baseline start (x, y), PDF space. Windows-1252 codes go
+    // through the face's simple TrueType font; glyph ids (each with the
+    // character it shows, for text extraction) through its Type0 font.
+    void ShowWindows1252(ContentStream& content, int face, double size, double x, double y,
+                         std::string_view codes);
+    void ShowGlyphs(ContentStream& content, int face, double size, double x, double y,
+                    const uint16_t* glyphs, const char32_t* characters, size_t count);
+    void DrawImage(ContentStream& content, int image, double left, double bottom, double width,
+                   double height);
+
+    // Writes a finished content stream; the number is for AddPage, and one
+    // stream may serve many pages.
+    uint32_t PutContent(const ContentStream& content);
+    // The next page: its content is the given streams, in order.
+    void AddPage(const std::vector<uint32_t>& contents);
+
+    // Fonts, page tree, information and catalogue; then the file is
+    // complete. titleUtf8 goes to the document information. False when any
+    // write failed.
+    bool Finish(std::string_view titleUtf8, std::string_view creator);
+
+    int PageCount() const { return static_cast<int>(pages_.size()); }
+
+  private:
+    EmbeddedFace& FaceFor(int face);
+    uint32_t PageParent();
+    uint32_t PutPageTree();
+
+    ObjectWriter objects_;
+    double pageWidth_;
+    double pageHeight_;
+    uint32_t resources_;
+    std::vector<std::unique_ptr<EmbeddedFace>> faces_;
+    int nextFontResource_ = 1;
+    std::vector<uint32_t> imageObjects_;
+    // Pages in order, and the leaf nodes of the page tree they hang from.
+    std::vector<uint32_t> pages_;
+    std::vector<uint32_t> leaves_;
+    std::string scratch_;
+};
+
+}  // namespace pelm32::pdf

@@ -1,0 +1,140 @@
+// A TrueType face read straight from its font file's bytes: the metrics,
+// the character map and the glyph advances that layout and PDF embedding
+// need, and a subset of it to embed.
+//
+// Only faces with TrueType outlines (a 'glyf' table) are accepted: they can
+// be embedded in a PDF 1.5 as they are. The bytes are not copied and must
+// outlive the face.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace pelm32::pdf {
+
+// Big-endian reads and bounds for the font code; callers check bounds first.
+namespace sfnt_detail {
+inline uint16_t U16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] << 8 | p[1]);
+}
+inline int16_t S16(const uint8_t* p) {
+    return static_cast<int16_t>(U16(p));
+}
+inline uint32_t U32(const uint8_t* p) {
+    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
+}
+constexpr uint32_t Tag(const char tag[4]) {
+    return uint32_t{static_cast<uint8_t>(tag[0])} << 24 |
+           uint32_t{static_cast<uint8_t>(tag[1])} << 16 |
+           uint32_t{static_cast<uint8_t>(tag[2])} << 8 | static_cast<uint8_t>(tag[3]);
+}
+// Whether [offset, offset + length) lies within size bytes.
+inline bool Fits(uint64_t size, uint64_t offset, uint64_t length) {
+    return offset <= size && length <= size - offset;
+}
+}  // namespace sfnt_detail
+
+class SfntFace {
+  public:
+    // Reads face faceIndex of a font file (a .ttf, or one face of a .ttc
+    // collection; a .ttf has only face 0). False, with the reason in why,
+    // when the bytes are not a well-formed TrueType-outline face. Every
+    // offset and length is checked against size: malformed files are
+    // refused, never read out of bounds.
+    bool Load(const uint8_t* data, size_t size, unsigned faceIndex, std::string& why);
+
+    uint16_t UnitsPerEm() const { return unitsPerEm_; }
+    uint16_t GlyphCount() const { return glyphCount_; }
+    // hhea ascender and descender (descender negative) and line gap, font units.
+    int16_t Ascender() const { return ascender_; }
+    int16_t Descender() const { return descender_; }
+    int16_t LineGap() const { return lineGap_; }
+    // head's bounding box of all glyphs, font units.
+    int16_t XMin() const { return xMin_; }
+    int16_t YMin() const { return yMin_; }
+    int16_t XMax() const { return xMax_; }
+    int16_t YMax() const { return yMax_; }
+    // OS/2 sCapHeight where the table has it, else 70 % of the ascender.
+    int16_t CapHeight() const { return capHeight_; }
+    // OS/2 usWeightClass (400 when there is no OS/2 table).
+    uint16_t Weight() const { return weight_; }
+    // post italicAngle in degrees, and whether post says fixed pitch.
+    double ItalicAngle() const { return italicAngle_; }
+    bool FixedPitch() const { return fixedPitch_; }
+    // The PostScript name (name id 6), reduced to the characters a PDF name
+    // may hold without escapes ("A"-"Z", "a"-"z", "0"-"9", "-", "_");
+    // "Font" when the face has none.
+    const std::string& PostScriptName() const { return postScriptName_; }
+
+    // The glyph of a Unicode character from the face's Unicode cmap
+    // (format 12 preferred, else format 4); 0 when the face has none.
+    uint16_t Glyph(char32_t character) const;
+    // Advance width of a glyph, font units (hmtx; the last long metric for
+    // glyphs past numberOfHMetrics; 0 for a glyph out of range).
+    uint16_t Advance(uint16_t glyph) const;
+
+    // The raw bytes of the whole file and where this face's table
+    // directory starts in them.
+    const uint8_t* Data() const { return data_; }
+    size_t Size() const { return size_; }
+    // A table of this face by tag ("glyf", ...); false when it is absent.
+    bool Table(const char tag[4], const uint8_t*& bytes, size_t& length) const;
+
+  private:
+    friend std::vector<uint8_t> SubsetFace(const SfntFace&, const std::vector<uint16_t>&,
+                                           const std::vector<std::pair<char16_t, uint16_t>>&);
+    bool ReadDirectory(const uint8_t* data, size_t size, unsigned faceIndex, std::string& why);
+    bool ReadRequired(std::string& why);
+    bool ReadHead(const uint8_t* head, std::string& why);
+    bool ReadGlyphCount(const uint8_t* maxp, size_t locaLength, std::string& why);
+    bool ReadHorizontalMetrics(const uint8_t* hhea, std::string& why);
+    void ReadOptional();
+    void ChooseCmap(const uint8_t* cmap, size_t length);
+    uint64_t Format4Glyph(char32_t character) const;
+    uint64_t Format12Glyph(char32_t character) const;
+
+    struct TableEntry {
+        uint32_t tag;
+        uint32_t offset;
+        uint32_t length;
+    };
+    const uint8_t* data_ = nullptr;
+    size_t size_ = 0;
+    std::vector<TableEntry> tables_;
+    uint16_t unitsPerEm_ = 0;
+    uint16_t glyphCount_ = 0;
+    int16_t ascender_ = 0;
+    int16_t descender_ = 0;
+    int16_t lineGap_ = 0;
+    int16_t xMin_ = 0, yMin_ = 0, xMax_ = 0, yMax_ = 0;
+    int16_t capHeight_ = 0;
+    uint16_t weight_ = 400;
+    double italicAngle_ = 0;
+    bool fixedPitch_ = false;
+    std::string postScriptName_;
+    uint16_t numberOfHMetrics_ = 0;
+    uint16_t indexToLocFormat_ = 0;  // 0: short loca offsets (halved), 1: long
+    const uint8_t* hmtx_ = nullptr;
+    size_t hmtxLength_ = 0;
+    const uint8_t* cmap_ = nullptr;  // the chosen Unicode subtable
+    size_t cmapLength_ = 0;          // the rest of cmap from there
+    int cmapFormat_ = 0;             // 4, 12, or 0 for none
+};
+
+// A standalone TrueType font made from a face, for embedding: only the
+// outlines of the given glyphs (plus glyph 0, the glyphs cmap maps to and
+// the components of composite glyphs) are kept, under their original glyph
+// ids, so text encoded with the face's glyph ids shows unchanged. It holds
+// the tables a PDF reader needs (head, hhea, hmtx, maxp, loca, glyf, and
+// cvt, fpgm, prep where the face has them) and, when cmap is not empty, a
+// (3,1) format 4 cmap mapping exactly those characters (all below U+10000)
+// to their glyphs.
+// Empty when the face cannot be subset (a broken glyf or loca table), or
+// when cmap needs more segments than a format 4 subtable holds.
+std::vector<uint8_t> SubsetFace(const SfntFace& face, const std::vector<uint16_t>& glyphs,
+                                const std::vector<std::pair<char16_t, uint16_t>>& cmap);
+
+}  // namespace pelm32::pdf

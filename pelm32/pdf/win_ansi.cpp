@@ -1,0 +1,37 @@
+#include "pelm32/pdf/win_ansi.h"
+
+namespace pelm32::pdf {
+
+namespace {
+
+// 0x80..0x9F; 0 where the code page defines nothing.
+constexpr char16_t kHighControls[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+}  // namespace
+
+char32_t Windows1252ToUnicode(uint8_t byte) {
+    if (byte >= 0x80 && byte < 0xA0) {
+        return kHighControls[byte - 0x80];
+    }
+    return byte;
+}
+
+uint8_t UnicodeToWinAnsi(char32_t character) {
+    if (character < 0x20 || character == 0x7F || character == 0xA0 || character == 0xAD) {
+        return 0;
+    }
+    if (character < 0x80 || (character > 0xA0 && character <= 0xFF)) {
+        return static_cast<uint8_t>(character);
+    }
+    for (unsigned i = 0; i < 32; ++i) {
+        if (kHighControls[i] != 0 && kHighControls[i] == character) {
+            return static_cast<uint8_t>(0x80 + i);
+        }
+    }
+    return 0;
+}
+
+}  // namespace pelm32::pdf
