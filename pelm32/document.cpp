@@ -1,7 +1,6 @@
 #include "pelm32/document.h"
 
-#include <QFile>
-#include <QImageReader>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -16,20 +15,14 @@ namespace {
 const char kDefaultFace[] = "Courier New";
 constexpr double kDefaultPoints = 10.0;
 
-void AppendUtf16(std::vector<char16_t>& out, char32_t c) {
-    if (c < 0x10000) {
-        out.push_back(static_cast<char16_t>(c));
-    } else {
-        c -= 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-    }
+float Bounded(double points, double low, double high) {
+    return static_cast<float>(std::clamp(points, low - kGraphicReach, high + kGraphicReach));
 }
 
 }  // namespace
 
-Document::Document(const QString& title)
-    : title_(title), font_(FindFont(QString::fromLatin1(kDefaultFace), kDefaultPoints)) {
+Document::Document(std::string title)
+    : title_(std::move(title)), font_(FindFont(kDefaultFace, kDefaultPoints)) {
     pages_.push_back({spool_.Size(), font_});
 }
 
@@ -38,26 +31,23 @@ uint64_t Document::PageEnd(int index) const {
     return next < pages_.size() ? pages_[next].offset : spool_.Size();
 }
 
-const QImage* Document::Graphic(int32_t graphic) const {
+const Bitmap* Document::Graphic(int32_t graphic) const {
     if (graphic < 1 || static_cast<size_t>(graphic) > graphics_.size()) {
         return nullptr;
     }
-    const QImage& image = graphics_[static_cast<size_t>(graphic) - 1];
-    return image.isNull() ? nullptr : &image;
+    const Bitmap& bitmap = graphics_[static_cast<size_t>(graphic) - 1];
+    return bitmap.Empty() ? nullptr : &bitmap;
 }
 
 int32_t Document::AddGraphic(const char* fileName) {
-    const QString path = QFile::decodeName(fileName == nullptr ? "" : fileName);
-    QImageReader reader(path);
-    QImage image = reader.read();
-    if (image.isNull()) {
-        std::fprintf(stderr, "pelm32: bitmap \"%s\" not drawn: %s\n", qPrintable(path),
-                     qPrintable(reader.errorString()));
-    } else if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32) {
-        image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32
-                                                              : QImage::Format_RGB32);
+    const std::string path = fileName == nullptr ? "" : fileName;
+    Bitmap bitmap;
+    std::string why;
+    if (!DecodeBitmapFile(path, bitmap, why)) {
+        std::fprintf(stderr, "pelm32: bitmap \"%s\" not drawn: %s\n", path.c_str(), why.c_str());
+        bitmap = Bitmap();
     }
-    graphics_.push_back(std::move(image));
+    graphics_.push_back(std::move(bitmap));
     return static_cast<int32_t>(graphics_.size());
 }
 
@@ -65,9 +55,8 @@ void Document::SetFont(double points, const char* faceName) {
     if (!(points > 0.0 && points <= 1000.0)) {
         return;  // keeps the font in use rather than drawing nothing or too much
     }
-    const QString face = faceName == nullptr || *faceName == '\0'
-                             ? QString::fromLatin1(kDefaultFace)
-                             : QFile::decodeName(faceName);
+    const std::string face =
+        faceName == nullptr || *faceName == '\0' ? std::string(kDefaultFace) : faceName;
     const int font = FindFont(face, points);
     if (font == font_) {
         return;
@@ -77,91 +66,81 @@ void Document::SetFont(double points, const char* faceName) {
     spool_.AppendValue(static_cast<uint32_t>(font));
 }
 
-bool Document::LineBoxOnPage(double x, double y) const {
-    const double height = FontById(font_).LineHeight();
-    return std::isfinite(x) && std::isfinite(y) && x < kPageWidth && y < kPageHeight &&
-           y + height > 0.0;
+bool Document::LineBoxOnPage(double x, double top) const {
+    return std::isfinite(x) && std::isfinite(top) && x < kPageWidth && top < kPageHeight &&
+           top + FontById(font_).LineHeight() > 0.0;
 }
 
 void Document::Text(float x, float y, const char* text) {
     if (text == nullptr || *text == '\0') {
         return;
     }
-    double pen = x * kUnitsPerInch;
-    const double top = y * kUnitsPerInch;
-    if (!LineBoxOnPage(pen, top)) {
+    const double left = x * kPointsPerInch;
+    const double top = y * kPointsPerInch;
+    if (!LineBoxOnPage(left, top)) {
         return;
     }
-    FontFace& face = FontById(font_);
     TextCursor cursor(text, std::strlen(text));
-    units_.clear();
-    double start = pen;
-    size_t lastInk = 0;
-    char32_t c;
-    // Characters right of the page are never stored; those left of it neither.
-    while (pen < kPageWidth && cursor.Next(c)) {
-        double advance;
-        if (c < 0x10000) {
-            advance = face.Advance(static_cast<char16_t>(c));
-        } else {
-            advance = face.FallbackAdvance(QString::fromUcs4(&c, 1));
-        }
-        pen += advance;
-        if (pen <= 0.0 && units_.empty()) {
-            start = pen;
+    layout_.Lay(FontById(font_), left, kPageWidth, cursor);
+    AppendRuns(top + FontById(font_).Ascent());
+}
+
+void Document::AppendRuns(double baseline) {
+    for (const LaidRun& run : layout_.Runs()) {
+        const auto count = static_cast<uint32_t>(run.end - run.begin);
+        AppendKind(Record::Run);
+        spool_.AppendValue(static_cast<int32_t>(run.face));
+        spool_.AppendValue(static_cast<uint8_t>(run.encoding));
+        spool_.AppendValue(static_cast<float>(run.x));
+        spool_.AppendValue(static_cast<float>(baseline));
+        spool_.AppendValue(count);
+        if (run.encoding == Encoding::Windows1252) {
+            spool_.Append(layout_.Codes().data() + run.begin, count);
             continue;
         }
-        AppendUtf16(units_, c);
-        if (c != U' ') {
-            lastInk = units_.size();
+        for (size_t i = run.begin; i < run.end; ++i) {
+            spool_.AppendValue(layout_.Glyphs()[i]);
+            spool_.AppendValue(static_cast<uint32_t>(layout_.Characters()[i]));
         }
     }
-    units_.resize(lastInk);  // trailing blanks draw nothing
-    if (units_.empty()) {
+}
+
+void Document::AppendNumberRecord(Record kind, float x, float y) {
+    const double left = x * kPointsPerInch;
+    const double top = y * kPointsPerInch;
+    if (!LineBoxOnPage(left, top)) {
         return;
     }
-    AppendKind(Record::Text);
-    spool_.AppendValue(static_cast<float>(start));
+    AppendKind(kind);
+    spool_.AppendValue(static_cast<float>(left));
     spool_.AppendValue(static_cast<float>(top));
-    spool_.AppendValue(static_cast<uint32_t>(units_.size()));
-    spool_.Append(units_.data(), units_.size() * sizeof(char16_t));
 }
 
 void Document::PageNumber(float x, float y) {
-    if (!LineBoxOnPage(x * kUnitsPerInch, y * kUnitsPerInch)) {
-        return;
-    }
-    AppendKind(Record::PageNumber);
-    spool_.AppendValue(static_cast<float>(x * kUnitsPerInch));
-    spool_.AppendValue(static_cast<float>(y * kUnitsPerInch));
+    AppendNumberRecord(Record::PageNumber, x, y);
 }
 
 void Document::PageCount(float x, float y) {
-    if (!LineBoxOnPage(x * kUnitsPerInch, y * kUnitsPerInch)) {
-        return;
-    }
-    AppendKind(Record::PageCount);
-    spool_.AppendValue(static_cast<float>(x * kUnitsPerInch));
-    spool_.AppendValue(static_cast<float>(y * kUnitsPerInch));
+    AppendNumberRecord(Record::PageCount, x, y);
 }
 
 void Document::DrawGraphic(int32_t graphic, float left, float top, float right, float bottom) {
     if (Graphic(graphic) == nullptr) {
         return;
     }
-    const double l = std::fmin(left, right) * kUnitsPerInch;
-    const double r = std::fmax(left, right) * kUnitsPerInch;
-    const double t = std::fmin(top, bottom) * kUnitsPerInch;
-    const double b = std::fmax(top, bottom) * kUnitsPerInch;
+    const double l = std::fmin(left, right) * kPointsPerInch;
+    const double r = std::fmax(left, right) * kPointsPerInch;
+    const double t = std::fmin(top, bottom) * kPointsPerInch;
+    const double b = std::fmax(top, bottom) * kPointsPerInch;
     if (!(r > 0.0 && b > 0.0 && l < kPageWidth && t < kPageHeight && r > l && b > t)) {
         return;  // off the page, empty or not a number
     }
     AppendKind(Record::Graphic);
     spool_.AppendValue(graphic);
-    spool_.AppendValue(static_cast<float>(l));
-    spool_.AppendValue(static_cast<float>(t));
-    spool_.AppendValue(static_cast<float>(r));
-    spool_.AppendValue(static_cast<float>(b));
+    spool_.AppendValue(Bounded(l, 0, kPageWidth));
+    spool_.AppendValue(Bounded(t, 0, kPageHeight));
+    spool_.AppendValue(Bounded(r, 0, kPageWidth));
+    spool_.AppendValue(Bounded(b, 0, kPageHeight));
 }
 
 void Document::NewPage() {

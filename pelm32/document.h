@@ -1,35 +1,44 @@
-// One open document: what is drawn goes to its spool page by page; the
-// pages are painted from the spool when the document is finished.
+// One open document: what is drawn is laid out at once and goes to its
+// spool page by page; the PDF and the painted pages are made from the spool
+// when the document is finished.
 #pragma once
 
-#include <QImage>
-#include <QString>
 #include <cstdint>
+#include <string>
 #include <vector>
 
+#include "pelm32/bitmap.h"
 #include "pelm32/spool.h"
+#include "pelm32/text_layout.h"
 
 namespace pelm32 {
 
-// A4 portrait, in page units (720 to the inch).
-constexpr double kPageWidth = 210.0 / 25.4 * 720.0;
-constexpr double kPageHeight = 297.0 / 25.4 * 720.0;
+// Positions on the page are points from its top left corner.
+constexpr double kPointsPerInch = 72.0;
+// A4 portrait.
+constexpr double kPageWidth = 210.0 / 25.4 * kPointsPerInch;
+constexpr double kPageHeight = 297.0 / 25.4 * kPointsPerInch;
+// Farthest a graphic's edge may lie off the page: further ones are cut
+// there, so every position written stays a modest number.
+constexpr double kGraphicReach = 100.0 * kPointsPerInch;
 
 // The spool's record kinds; each is followed by its fields, native layout.
 enum class Record : uint8_t {
     Font = 1,    // uint32 font id
-    Text,        // float x, float y (top of the line box), uint32 n, n UTF-16 units
-    PageNumber,  // float x, float y
-    PageCount,   // float x, float y
+    Run,         // int32 face, uint8 Encoding, float x, float baseline, uint32 n,
+                 // then n bytes (Windows1252) or n x (uint16 glyph, uint32 character)
+    PageNumber,  // float x, float top
+    PageCount,   // float x, float top
     Graphic,     // int32 graphic id, float left, top, right, bottom
 };
 
 class Document {
   public:
-    explicit Document(const QString& title);
+    // The title as UTF-8.
+    explicit Document(std::string title);
 
     bool Good() const { return spool_.Good(); }
-    const QString& Title() const { return title_; }
+    const std::string& Title() const { return title_; }
 
     int32_t AddGraphic(const char* fileName);
     void SetFont(double points, const char* faceName);
@@ -41,14 +50,15 @@ class Document {
     // No more drawing follows: the spool is made readable in full.
     bool Finish();
 
-    // What the painting side reads.
+    // What the PDF writer and the painter read.
     int PageTotal() const { return static_cast<int>(pages_.size()); }
     uint64_t PageBegin(int index) const { return pages_[static_cast<size_t>(index)].offset; }
     uint64_t PageEnd(int index) const;
+    // The font in use where the page begins.
     int PageFont(int index) const { return pages_[static_cast<size_t>(index)].font; }
     const SpoolFile& Spool() const { return spool_; }
-    // The loaded bitmap of an id; null when the id is unknown or it did not load.
-    const QImage* Graphic(int32_t graphic) const;
+    // The bitmap of an id; null when the id is unknown or it did not load.
+    const Bitmap* Graphic(int32_t graphic) const;
 
   private:
     struct PageStart {
@@ -56,14 +66,16 @@ class Document {
         int font;
     };
     void AppendKind(Record kind) { spool_.AppendValue(static_cast<uint8_t>(kind)); }
-    bool LineBoxOnPage(double x, double y) const;
+    bool LineBoxOnPage(double x, double top) const;
+    void AppendRuns(double baseline);
+    void AppendNumberRecord(Record kind, float x, float y);
 
-    QString title_;
+    std::string title_;
     SpoolFile spool_;
     std::vector<PageStart> pages_;
-    std::vector<QImage> graphics_;
+    std::vector<Bitmap> graphics_;
     int font_;
-    std::vector<char16_t> units_;
+    TextLayout layout_;
 };
 
 }  // namespace pelm32

@@ -1,104 +1,196 @@
 #include "pelm32/fonts.h"
 
-#include <QFontMetricsF>
-#include <memory>
+#include "pelm32/pdf/pdf_fonts.h"
+#include "pelm32/pdf/win_ansi.h"
+
+#include <cstdio>
+#include <map>
+#include <utility>
 
 namespace pelm32 {
 
 namespace {
 
-constexpr uint32_t kNotLoaded = 0xFFFFFFFFu;
+constexpr char32_t kLastCharacter = 0x10FFFF;
+constexpr int kUnresolved = -2;
 
-struct FontKey {
-    QString family;
-    double points;
-};
-
-std::vector<FontKey>& Keys() {
-    static std::vector<FontKey> keys;
-    return keys;
+std::vector<std::unique_ptr<Face>>& Faces() {
+    static std::vector<std::unique_ptr<Face>> faces;
+    return faces;
 }
 
-std::vector<std::unique_ptr<FontFace>>& Faces() {
-    static std::vector<std::unique_ptr<FontFace>> faces;
-    return faces;
+// A face by file, loaded once; a file that cannot be used is said once and
+// remembered as -1.
+int LoadFace(const FontFileRef& file) {
+    static std::map<std::pair<std::string, unsigned>, int> loaded;
+    const auto key = std::make_pair(file.path, file.index);
+    if (const auto found = loaded.find(key); found != loaded.end()) {
+        return found->second;
+    }
+    std::string why;
+    std::unique_ptr<FontBytes> bytes = ReadFontFile(file.path, why);
+    pdf::SfntFace sfnt;
+    int id = -1;
+    if (bytes != nullptr && sfnt.Load(bytes->Data(), bytes->Size(), file.index, why)) {
+        Faces().push_back(std::make_unique<Face>(std::move(bytes), file.index, sfnt));
+        id = static_cast<int>(Faces().size()) - 1;
+    } else {
+        std::fprintf(stderr, "pelm32: font \"%s\" not used: %s\n", file.path.c_str(), why.c_str());
+    }
+    loaded.emplace(key, id);
+    return id;
+}
+
+int LoadFamilyFace(const std::string& family) {
+    FontFileRef file;
+    if (!FindFaceFile(family, file)) {
+        std::fprintf(stderr, "pelm32: no font with TrueType outlines for \"%s\"\n", family.c_str());
+        return -1;
+    }
+    return LoadFace(file);
 }
 
 }  // namespace
 
-FontFace::FontFace(const QString& family, double points) {
-    const double pixels = points * kUnitsPerPoint;
-    fallback_ = QFont(family);
-    fallback_.setPixelSize(qMax(1, qRound(pixels)));
-    fallback_.setStyleHint(QFont::TypeWriter);
-    fallback_.setHintingPreference(QFont::PreferNoHinting);
-    raw_ = QRawFont::fromFont(fallback_);
-    if (raw_.isValid()) {
-        raw_.setPixelSize(pixels);
-        ascent_ = raw_.ascent();
-        lineHeight_ = raw_.ascent() + raw_.descent();
+uint16_t Face::Width(uint16_t glyph) const {
+    return pdf::GlyphWidth(sfnt_, glyph);
+}
+
+int Face::Ascent() const {
+    return pdf::ToThousandthsOfEm(sfnt_, sfnt_.Ascender());
+}
+
+int Face::Descent() const {
+    return -pdf::ToThousandthsOfEm(sfnt_, sfnt_.Descender());
+}
+
+int FaceCount() {
+    return static_cast<int>(Faces().size());
+}
+
+const Face& FaceById(int id) {
+    return *Faces()[static_cast<size_t>(id)];
+}
+
+// Placements of one family, filled 256 characters at a time as they are met.
+struct Font::Placements {
+    using Block = std::array<Placement, 256>;
+    std::string family;
+    int primary;
+    std::vector<std::unique_ptr<Block>> blocks =
+        std::vector<std::unique_ptr<Block>>((kLastCharacter >> 8) + 1);
+
+    static Placement In(int face, char32_t character, uint16_t glyph) {
+        const uint8_t code = glyph != 0 ? pdf::UnicodeToWinAnsi(character) : 0;
+        return {face, glyph, FaceById(face).Width(glyph), code};
+    }
+
+    Placement Find(char32_t character) const {
+        if (primary < 0) {
+            return {};
+        }
+        if (const uint16_t glyph = FaceById(primary).Sfnt().Glyph(character); glyph != 0) {
+            return In(primary, character, glyph);
+        }
+        for (const FontFileRef& file : FindFacesFor(family, character)) {
+            const int face = LoadFace(file);
+            if (face < 0) {
+                continue;
+            }
+            if (const uint16_t glyph = FaceById(face).Sfnt().Glyph(character); glyph != 0) {
+                return In(face, character, glyph);
+            }
+        }
+        return In(primary, character, 0);
+    }
+
+    Block& BlockOf(char32_t character) {
+        std::unique_ptr<Block>& block = blocks[character >> 8];
+        if (!block) {
+            block = std::make_unique<Block>();
+            const char32_t first = character & ~char32_t(0xFF);
+            for (char32_t i = 0; i < 256; ++i) {
+                // Only the primary face at first: other faces are searched
+                // for a character when it is met.
+                const uint16_t glyph = primary < 0 ? 0 : FaceById(primary).Sfnt().Glyph(first + i);
+                (*block)[i] = glyph != 0 ? In(primary, first + i, glyph) : Placement{kUnresolved};
+            }
+        }
+        return *block;
+    }
+
+    const Placement& Get(char32_t character) {
+        if (character > kLastCharacter) {
+            character = 0xFFFD;
+        }
+        Placement& entry = BlockOf(character)[character & 0xFF];
+        if (entry.face == kUnresolved) {
+            entry = Find(character);
+        }
+        return entry;
+    }
+};
+
+Font::Font(const std::string& family, double points) : family_(family), points_(points) {
+    static std::map<std::string, std::shared_ptr<Placements>> families;
+    std::shared_ptr<Placements>& placements = families[family];
+    if (!placements) {
+        placements = std::make_shared<Placements>();
+        placements->family = family;
+        placements->primary = LoadFamilyFace(family);
+    }
+    placements_ = placements;
+    primary_ = placements->primary;
+    // Latin-1 resolved in full, fallbacks included, so Place() never has
+    // to look further for it. Control characters never reach layout.
+    Placements::Block& latin = placements->BlockOf(0);
+    for (char32_t c = 0; c < 256; ++c) {
+        if (latin[c].face == kUnresolved) {
+            const bool control = c < 0x20 || (c >= 0x7F && c < 0xA0);
+            latin[c] = control ? Placement{primary_} : placements->Find(c);
+        }
+    }
+    latin_ = latin.data();
+    if (primary_ < 0) {
+        ascent_ = 0.8 * points_;
+        lineHeight_ = points_;
     } else {
-        const QFontMetricsF metrics(fallback_);
-        ascent_ = metrics.ascent();
-        lineHeight_ = metrics.height();
+        const Face& face = FaceById(primary_);
+        ascent_ = face.Ascent() * points_ / 1000.0;
+        lineHeight_ = (face.Ascent() + face.Descent()) * points_ / 1000.0;
     }
 }
 
-FontFace::Entry& FontFace::EntryFor(char16_t unit) {
-    auto& block = blocks_[unit >> 8];
-    if (!block) {
-        block = std::make_unique<Block>();
-        block->fill({kNotLoaded, 0.0f});
-    }
-    Entry& entry = (*block)[unit & 0xFF];
-    if (entry.glyph == kNotLoaded) {
-        Load(unit, entry);
-    }
-    return entry;
+const Placement& Font::PlaceBeyondLatin1(char32_t character) const {
+    return placements_->Get(character);
 }
 
-void FontFace::Load(char16_t unit, Entry& entry) {
-    const QChar character(unit);
-    quint32 glyph = 0;
-    int count = 1;
-    if (raw_.isValid() && !character.isSurrogate() &&
-        raw_.glyphIndexesForChars(&character, 1, &glyph, &count) && count == 1 && glyph != 0) {
-        QPointF advance;
-        raw_.advancesForGlyphIndexes(&glyph, &advance, 1, QRawFont::UseDesignMetrics);
-        entry = {glyph, static_cast<float>(advance.x())};
-        return;
-    }
-    entry.glyph = 0;
-    entry.advance =
-        character.isSurrogate() ? 0.0f : static_cast<float>(FallbackAdvance(QString(character)));
+namespace {
+
+std::vector<std::unique_ptr<Font>>& Fonts() {
+    static std::vector<std::unique_ptr<Font>> fonts;
+    return fonts;
 }
 
-uint32_t FontFace::Glyph(char16_t unit) {
-    return EntryFor(unit).glyph;
-}
+}  // namespace
 
-double FontFace::Advance(char16_t unit) {
-    return EntryFor(unit).advance;
-}
-
-double FontFace::FallbackAdvance(const QString& text) const {
-    return QFontMetricsF(fallback_).horizontalAdvance(text);
-}
-
-int FindFont(const QString& family, double points) {
-    auto& keys = Keys();
-    for (size_t i = 0; i < keys.size(); ++i) {
-        if (keys[i].points == points && keys[i].family == family) {
+int FindFont(const std::string& family, double points) {
+    auto& fonts = Fonts();
+    for (size_t i = 0; i < fonts.size(); ++i) {
+        if (fonts[i]->Points() == points && fonts[i]->Family() == family) {
             return static_cast<int>(i);
         }
     }
-    keys.push_back({family, points});
-    Faces().push_back(std::make_unique<FontFace>(family, points));
-    return static_cast<int>(keys.size() - 1);
+    fonts.push_back(std::make_unique<Font>(family, points));
+    return static_cast<int>(fonts.size()) - 1;
 }
 
-FontFace& FontById(int id) {
-    return *Faces()[static_cast<size_t>(id)];
+int FontCount() {
+    return static_cast<int>(Fonts().size());
+}
+
+const Font& FontById(int id) {
+    return *Fonts()[static_cast<size_t>(id)];
 }
 
 }  // namespace pelm32

@@ -1,56 +1,88 @@
-// The fonts that documents draw with, shared by all documents of the process.
-// Sizes and positions are in page units: 720 to the inch, so a point is ten.
+// The faces and fonts that documents draw with, shared by all documents of
+// the process. No Qt: a face is its font file's bytes read as TrueType, so
+// layout, the PDF and the painted page all use the same glyphs and widths.
 #pragma once
 
-#include <QFont>
-#include <QRawFont>
-#include <QString>
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
+
+#include "pelm32/font_source.h"
+#include "pelm32/pdf/sfnt.h"
 
 namespace pelm32 {
 
-constexpr double kUnitsPerInch = 720.0;
-constexpr double kUnitsPerPoint = kUnitsPerInch / 72.0;
-
-// One face at one size, with per-character glyph and advance tables filled
-// as characters are met, so laying out a line costs table look-ups only.
-class FontFace {
+// One loaded face; ids index the process's table and stay valid until exit.
+class Face {
   public:
-    FontFace(const QString& family, double points);
-
-    const QRawFont& Raw() const { return raw_; }
-    // For characters the face lacks: Qt's own font matching finds another face.
-    const QFont& Fallback() const { return fallback_; }
-    double Ascent() const { return ascent_; }
-    double LineHeight() const { return lineHeight_; }
-    // Glyph of a UTF-16 code unit; 0 when the face has none for it.
-    uint32_t Glyph(char16_t unit);
-    double Advance(char16_t unit);
-    // Advance of a character outside the glyph tables (beyond U+FFFF).
-    double FallbackAdvance(const QString& text) const;
+    Face(std::unique_ptr<FontBytes> bytes, unsigned index, const pdf::SfntFace& sfnt)
+        : bytes_(std::move(bytes)), index_(index), sfnt_(sfnt) {}
+    const pdf::SfntFace& Sfnt() const { return sfnt_; }
+    // Which face of its file this is (0 but in a collection).
+    unsigned IndexInFile() const { return index_; }
+    // Advance of a glyph in thousandths of the font size, rounded as the PDF
+    // widths are, so that laid-out and shown text agree exactly.
+    uint16_t Width(uint16_t glyph) const;
+    // Ascent and descent (positive) in thousandths of the font size.
+    int Ascent() const;
+    int Descent() const;
 
   private:
-    struct Entry {
-        uint32_t glyph;
-        float advance;
-    };
-    using Block = std::array<Entry, 256>;
-    Entry& EntryFor(char16_t unit);
-    void Load(char16_t unit, Entry& entry);
-
-    QRawFont raw_;
-    QFont fallback_;
-    double ascent_ = 0;
-    double lineHeight_ = 0;
-    // Filled in blocks of 256 characters, as they are met.
-    std::array<std::unique_ptr<Block>, 256> blocks_;
+    std::unique_ptr<FontBytes> bytes_;
+    unsigned index_;
+    pdf::SfntFace sfnt_;
 };
 
-// The id of a face at a size, made on first use; ids stay valid until exit.
-int FindFont(const QString& family, double points);
-FontFace& FontById(int id);
+int FaceCount();
+const Face& FaceById(int id);
+
+// Where a character is drawn from: a face of the font's family or one that
+// covers the character for it. A character no face has gets the family's
+// missing-glyph symbol (glyph 0).
+struct Placement {
+    int face = -1;
+    uint16_t glyph = 0;
+    uint16_t width = 0;  // thousandths of the font size
+    // Its code in the face's simple font (/WinAnsiEncoding); 0 when it has
+    // none there and goes by glyph id.
+    uint8_t code = 0;
+};
+
+// A family at a size, as a document selects it.
+class Font {
+  public:
+    Font(const std::string& family, double points);
+    const std::string& Family() const { return family_; }
+    double Points() const { return points_; }
+    // The family's own face; -1 when the system has no usable face at all.
+    int PrimaryFace() const { return primary_; }
+    const Placement& Place(char32_t character) const {
+        // Latin-1 is resolved up front: most text never leaves it.
+        return character < 256 ? latin_[character] : PlaceBeyondLatin1(character);
+    }
+    // Line box of the primary face, points.
+    double Ascent() const { return ascent_; }
+    double LineHeight() const { return lineHeight_; }
+
+  private:
+    const Placement& PlaceBeyondLatin1(char32_t character) const;
+
+    std::string family_;
+    double points_;
+    int primary_;
+    double ascent_;
+    double lineHeight_;
+    const Placement* latin_;
+    // The family's placements, shared by all its sizes.
+    struct Placements;
+    std::shared_ptr<Placements> placements_;
+};
+
+// The id of a family at a size, made on first use; ids stay valid until exit.
+int FindFont(const std::string& family, double points);
+int FontCount();
+const Font& FontById(int id);
 
 }  // namespace pelm32

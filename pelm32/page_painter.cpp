@@ -3,132 +3,181 @@
 #include <QGlyphRun>
 #include <QPagedPaintDevice>
 #include <QPainter>
-#include <vector>
+#include <cstring>
 
 #include "pelm32/document.h"
 #include "pelm32/fonts.h"
+#include "pelm32/pdf/win_ansi.h"
+#include "pelm32/spool_records.h"
 
 namespace pelm32 {
 
 namespace {
 
-// Reused from line to line so painting a page allocates next to nothing.
-struct LineBuffers {
-    std::vector<char16_t> units;
-    QList<quint32> glyphs;
-    QList<QPointF> positions;
-};
-
-// Draws a run of UTF-16 units with its line box top at (x, top). Blanks are
-// skipped: they only move the pen, and text extraction sees the gaps.
-void DrawUnits(QPainter& painter, FontFace& face, double x, double top, const char16_t* units,
-               size_t count, LineBuffers& buffers) {
-    const double baseline = top + face.Ascent();
-    buffers.glyphs.clear();
-    buffers.positions.clear();
-    double pen = x;
-    for (size_t i = 0; i < count; ++i) {
-        const char16_t unit = units[i];
-        if (unit == u' ') {
-            pen += face.Advance(unit);
-            continue;
-        }
-        const uint32_t glyph = face.Glyph(unit);
-        if (glyph == 0) {
-            // The face lacks a character: let Qt's font matching draw the line.
-            painter.setFont(face.Fallback());
-            painter.drawText(QPointF(x, baseline),
-                             QString::fromUtf16(units, static_cast<qsizetype>(count)));
-            return;
-        }
-        buffers.glyphs.append(glyph);
-        buffers.positions.append(QPointF(pen, baseline));
-        pen += face.Advance(unit);
+// The bytes Qt loads a face from: the font file itself, or for one face
+// of a collection, a standalone font made of its tables (Qt would take the
+// collection's first face).
+QByteArray FaceBytes(const Face& face) {
+    const pdf::SfntFace& sfnt = face.Sfnt();
+    const bool collection = sfnt.Size() >= 4 && std::memcmp(sfnt.Data(), "ttcf", 4) == 0;
+    if (!collection) {
+        return QByteArray::fromRawData(reinterpret_cast<const char*>(sfnt.Data()),
+                                       static_cast<qsizetype>(sfnt.Size()));
     }
-    if (buffers.glyphs.isEmpty()) {
-        return;
+    std::vector<uint16_t> all(sfnt.GlyphCount());
+    for (size_t i = 0; i < all.size(); ++i) {
+        all[i] = static_cast<uint16_t>(i);
     }
-    QGlyphRun run;
-    run.setRawFont(face.Raw());
-    run.setGlyphIndexes(buffers.glyphs);
-    run.setPositions(buffers.positions);
-    painter.drawGlyphRun(QPointF(0, 0), run);
+    const std::vector<uint8_t> standalone = pdf::SubsetFace(sfnt, all, {});
+    return QByteArray(reinterpret_cast<const char*>(standalone.data()),
+                      static_cast<qsizetype>(standalone.size()));
 }
 
-void DrawNumber(QPainter& painter, FontFace& face, double x, double top, int number,
-                LineBuffers& buffers) {
-    const QString text = QString::number(number);
-    DrawUnits(painter, face, x, top, reinterpret_cast<const char16_t*>(text.utf16()),
-              static_cast<size_t>(text.size()), buffers);
-}
-
-bool PaintRecords(QPainter& painter, const Document& document, int index) {
-    SpoolReader reader(document.Spool(), document.PageBegin(index), document.PageEnd(index));
-    FontFace* face = &FontById(document.PageFont(index));
-    LineBuffers buffers;
-    while (!reader.AtEnd()) {
-        uint8_t kind = 0;
-        float x = 0;
-        float y = 0;
-        if (!reader.ReadValue(kind)) {
-            return false;
-        }
-        switch (static_cast<Record>(kind)) {
-            case Record::Font: {
-                uint32_t font = 0;
-                if (!reader.ReadValue(font)) {
-                    return false;
-                }
-                face = &FontById(static_cast<int>(font));
-                break;
-            }
-            case Record::Text: {
-                uint32_t count = 0;
-                if (!reader.ReadValue(x) || !reader.ReadValue(y) || !reader.ReadValue(count)) {
-                    return false;
-                }
-                buffers.units.resize(count);
-                if (!reader.Read(buffers.units.data(), count * sizeof(char16_t))) {
-                    return false;
-                }
-                DrawUnits(painter, *face, x, y, buffers.units.data(), count, buffers);
-                break;
-            }
-            case Record::PageNumber:
-            case Record::PageCount: {
-                if (!reader.ReadValue(x) || !reader.ReadValue(y)) {
-                    return false;
-                }
-                const int number = static_cast<Record>(kind) == Record::PageNumber
-                                       ? index + 1
-                                       : document.PageTotal();
-                DrawNumber(painter, *face, x, y, number, buffers);
-                break;
-            }
-            case Record::Graphic: {
-                int32_t graphic = 0;
-                float rect[4];
-                if (!reader.ReadValue(graphic) || !reader.Read(rect, sizeof rect)) {
-                    return false;
-                }
-                if (const QImage* image = document.Graphic(graphic)) {
-                    // The whole image each time: the PDF then holds it once.
-                    painter.drawImage(QRectF(QPointF(rect[0], rect[1]), QPointF(rect[2], rect[3])),
-                                      *image);
-                }
-                break;
-            }
-            default:
-                return false;
+QImage ToImage(const Bitmap& bitmap) {
+    const int width = static_cast<int>(bitmap.width);
+    const int height = static_cast<int>(bitmap.height);
+    QImage image(width, height,
+                 bitmap.alpha.empty() ? QImage::Format_RGB32 : QImage::Format_ARGB32);
+    size_t at = 0;
+    for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < width; ++x, ++at) {
+            const int alpha = bitmap.alpha.empty() ? 255 : bitmap.alpha[at];
+            row[x] =
+                qRgba(bitmap.rgb[at * 3], bitmap.rgb[at * 3 + 1], bitmap.rgb[at * 3 + 2], alpha);
         }
     }
-    return true;
+    return image;
 }
 
 }  // namespace
 
-bool PaintPage(QPainter& painter, const Document& document, int index) {
-    if (index < 0 || index >= document.PageTotal()) {
+PagePainter::PagePainter(const Document& document) : document_(document) {}
+
+PagePainter::~PagePainter() = default;
+
+const QRawFont* PagePainter::RawFont(int face) {
+    if (face < 0 || face >= FaceCount()) {
+        return nullptr;
+    }
+    const auto key = std::make_pair(face, font_->Points());
+    auto found = rawFonts_.find(key);
+    if (found == rawFonts_.end()) {
+        auto data = faceData_.find(face);
+        if (data == faceData_.end()) {
+            data = faceData_.emplace(face, FaceBytes(FaceById(face))).first;
+        }
+        QRawFont raw;
+        raw.loadFromData(data->second, font_->Points(), QFont::PreferNoHinting);
+        found = rawFonts_.emplace(key, raw).first;
+    }
+    return found->second.isValid() ? &found->second : nullptr;
+}
+
+const QImage* PagePainter::Image(int32_t graphic) {
+    const Bitmap* bitmap = document_.Graphic(graphic);
+    if (bitmap == nullptr) {
+        return nullptr;
+    }
+    auto found = images_.find(graphic);
+    if (found == images_.end()) {
+        // Made once: a printer that embeds images then holds each one once.
+        found = images_.emplace(graphic, ToImage(*bitmap)).first;
+    }
+    return &found->second;
+}
+
+void PagePainter::DrawRun(QPainter& painter, int face, double x, double baseline,
+                          const uint16_t* glyphs, size_t count) {
+    const QRawFont* raw = RawFont(face);
+    if (raw == nullptr || count == 0) {
+        return;
+    }
+    const Face& own = FaceById(face);
+    const double scale = font_->Points() / 1000.0;
+    indexes_.clear();
+    positions_.clear();
+    double pen = x;
+    for (size_t i = 0; i < count; ++i) {
+        indexes_.append(glyphs[i]);
+        positions_.append(QPointF(pen, baseline));
+        pen += own.Width(glyphs[i]) * scale;
+    }
+    QGlyphRun run;
+    run.setRawFont(*raw);
+    run.setGlyphIndexes(indexes_);
+    run.setPositions(positions_);
+    painter.drawGlyphRun(QPointF(0, 0), run);
+}
+
+void PagePainter::DrawCodes(QPainter& painter, int face, double x, double baseline,
+                            std::string_view codes) {
+    if (face < 0 || face >= FaceCount()) {
+        return;
+    }
+    auto found = codeGlyphs_.find(face);
+    if (found == codeGlyphs_.end()) {
+        std::array<uint16_t, 256> table{};
+        for (unsigned code = 0; code < 256; ++code) {
+            table[code] =
+                FaceById(face).Sfnt().Glyph(pdf::Windows1252ToUnicode(static_cast<uint8_t>(code)));
+        }
+        found = codeGlyphs_.emplace(face, table).first;
+    }
+    glyphs_.clear();
+    for (const char code : codes) {
+        glyphs_.push_back(found->second[static_cast<uint8_t>(code)]);
+    }
+    DrawRun(painter, face, x, baseline, glyphs_.data(), glyphs_.size());
+}
+
+void PagePainter::DrawNumber(QPainter& painter, const SpoolRecord& record, int index) {
+    const long number = record.kind == Record::PageNumber ? index + 1 : document_.PageTotal();
+    layout_.LayNumber(*font_, record.x, kPageWidth, number);
+    const double baseline = record.y + font_->Ascent();
+    for (const LaidRun& run : layout_.Runs()) {
+        const size_t count = run.end - run.begin;
+        Show(painter, run.face, run.encoding, run.x, baseline,
+             std::string_view(layout_.Codes()).substr(run.begin, count),
+             layout_.Glyphs().data() + run.begin, count);
+    }
+}
+
+void PagePainter::Show(QPainter& painter, int face, Encoding encoding, double x, double baseline,
+                       std::string_view codes, const uint16_t* glyphs, size_t count) {
+    if (encoding == Encoding::Windows1252) {
+        DrawCodes(painter, face, x, baseline, codes);
+    } else {
+        DrawRun(painter, face, x, baseline, glyphs, count);
+    }
+}
+
+void PagePainter::Draw(QPainter& painter, const SpoolRecord& record, int index) {
+    switch (record.kind) {
+        case Record::Font:
+            if (static_cast<int>(record.font) < FontCount()) {
+                font_ = &FontById(static_cast<int>(record.font));
+            }
+            break;
+        case Record::Run:
+            Show(painter, record.face, record.encoding, record.x, record.y, record.codes,
+                 record.glyphs.data(), record.glyphs.size());
+            break;
+        case Record::PageNumber:
+        case Record::PageCount:
+            DrawNumber(painter, record, index);
+            break;
+        case Record::Graphic:
+            if (const QImage* image = Image(record.graphic)) {
+                const float* r = record.rect;
+                painter.drawImage(QRectF(QPointF(r[0], r[1]), QPointF(r[2], r[3])), *image);
+            }
+            break;
+    }
+}
+
+bool PagePainter::Paint(QPainter& painter, int index) {
+    if (index < 0 || index >= document_.PageTotal()) {
         return false;
     }
     const QPaintDevice* device = painter.device();
@@ -136,19 +185,23 @@ bool PaintPage(QPainter& painter, const Document& document, int index) {
     painter.setRenderHint(QPainter::LosslessImageRendering);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.setPen(Qt::black);
-    painter.scale(device->logicalDpiX() / kUnitsPerInch, device->logicalDpiY() / kUnitsPerInch);
-    const bool painted = PaintRecords(painter, document, index);
+    painter.scale(device->logicalDpiX() / kPointsPerInch, device->logicalDpiY() / kPointsPerInch);
+    font_ = &FontById(document_.PageFont(index));
+    RecordReader reader(document_, index);
+    SpoolRecord record;
+    while (reader.Next(record)) {
+        Draw(painter, record, index);
+    }
     painter.restore();
-    return painted;
+    return !reader.Failed();
 }
 
-bool PaintPages(QPainter& painter, QPagedPaintDevice& device, const Document& document, int first,
-                int last) {
+bool PagePainter::PaintPages(QPainter& painter, QPagedPaintDevice& device, int first, int last) {
     for (int index = first; index <= last; ++index) {
         if (index > first && !device.newPage()) {
             return false;
         }
-        if (!PaintPage(painter, document, index)) {
+        if (!Paint(painter, index)) {
             return false;
         }
     }

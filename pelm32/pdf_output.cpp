@@ -1,55 +1,49 @@
 #include "pelm32/pdf_output.h"
 
 #include <fcntl.h>
-#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QDir>
-#include <QFile>
-#include <QIODevice>
-#include <QPageLayout>
-#include <QPainter>
-#include <QPdfWriter>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "pelm32/document.h"
-#include "pelm32/fonts.h"
-#include "pelm32/page_painter.h"
+#include "pelm32/document_pdf.h"
+#include "pelm32/pdf/byte_sink.h"
 
 namespace pelm32 {
 
 namespace {
 
 constexpr int kMaxAttempts = 100000;
-constexpr int kMaxTitleLength = 200;
+constexpr size_t kMaxTitleCharacters = 200;
 
 // The file being written: unnamed where the file system allows it, so a
 // crash leaves nothing; else a hidden temporary name removed on failure.
 struct PartFile {
     int fd = -1;
-    QByteArray tempPath;  // empty for an unnamed file
+    std::string tempPath;  // empty for an unnamed file
 
     ~PartFile() {
         if (fd >= 0) {
             close(fd);
         }
-        if (!tempPath.isEmpty()) {
-            unlink(tempPath.constData());
+        if (!tempPath.empty()) {
+            unlink(tempPath.c_str());
         }
     }
 };
 
-bool OpenPartFile(const QByteArray& folder, PartFile& part, int& error) {
-    part.fd = open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+bool OpenPartFile(const std::string& folder, PartFile& part, int& error) {
+    part.fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
     if (part.fd >= 0) {
         return true;
     }
-    QByteArray pattern = folder + "/.pelm32-XXXXXX.part";
+    std::string pattern = folder + "/.pelm32-XXXXXX.part";
     part.fd = mkostemps(pattern.data(), 5, O_CLOEXEC);
     if (part.fd < 0) {
         error = errno;
@@ -61,53 +55,47 @@ bool OpenPartFile(const QByteArray& folder, PartFile& part, int& error) {
 }
 
 // Gives the complete file its name; link() never replaces an existing file.
-bool LinkFinalName(const PartFile& part, const QByteArray& path, int& error) {
+bool LinkFinalName(const PartFile& part, const std::string& path, int& error) {
     int result;
-    if (part.tempPath.isEmpty()) {
-        const QByteArray procPath = "/proc/self/fd/" + QByteArray::number(part.fd);
-        result =
-            linkat(AT_FDCWD, procPath.constData(), AT_FDCWD, path.constData(), AT_SYMLINK_FOLLOW);
+    if (part.tempPath.empty()) {
+        const std::string procPath = "/proc/self/fd/" + std::to_string(part.fd);
+        result = linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW);
     } else {
-        result = link(part.tempPath.constData(), path.constData());
+        result = link(part.tempPath.c_str(), path.c_str());
     }
     error = result == 0 ? 0 : errno;
     return result == 0;
 }
 
-// Qt's PDF writer builds and drops a few large buffers per page; with the
-// allocator's default thresholds each one is mapped, faulted in and returned
-// to the system again, which doubled the time of a long document. Freed
-// memory is kept in the heap while we render, and the defaults come back after.
-class AllocatorTuning {
+// Writes to the file descriptor through a buffer of its own and keeps the
+// system's reason for the first failed write.
+class DescriptorSink : public pdf::ByteSink {
   public:
-    AllocatorTuning() {
-        mallopt(M_MMAP_THRESHOLD, kKeep);
-        mallopt(M_TRIM_THRESHOLD, kKeep);
+    explicit DescriptorSink(int fd) : fd_(fd) { buffer_.reserve(kBuffer); }
+
+    bool Write(const void* data, size_t size) override {
+        if (error_ != 0) {
+            return false;
+        }
+        if (buffer_.size() + size > kBuffer && !Flush()) {
+            return false;
+        }
+        if (size >= kBuffer) {
+            return WriteOut(static_cast<const char*>(data), size);
+        }
+        buffer_.insert(buffer_.end(), static_cast<const char*>(data),
+                       static_cast<const char*>(data) + size);
+        return true;
     }
-    ~AllocatorTuning() {
-        mallopt(M_MMAP_THRESHOLD, kDefault);
-        mallopt(M_TRIM_THRESHOLD, kDefault);
-        malloc_trim(0);
+    bool Flush() {
+        const bool written = WriteOut(buffer_.data(), buffer_.size());
+        buffer_.clear();
+        return written;
     }
-    AllocatorTuning(const AllocatorTuning&) = delete;
-    AllocatorTuning& operator=(const AllocatorTuning&) = delete;
+    int Error() const { return error_; }
 
   private:
-    static constexpr int kKeep = 64 << 20;
-    static constexpr int kDefault = 128 << 10;
-};
-
-// Writes straight to the file descriptor through a buffer of its own and
-// keeps the system's reason for the first failed write.
-class DescriptorDevice : public QIODevice {
-  public:
-    explicit DescriptorDevice(int fd) : fd_(fd) { buffer_.reserve(kBuffer); }
-    ~DescriptorDevice() override { Flush(); }
-
-    int Error() const { return error_; }
-    bool Flush() {
-        const char* data = buffer_.data();
-        size_t size = buffer_.size();
+    bool WriteOut(const char* data, size_t size) {
         while (size > 0 && error_ == 0) {
             const ssize_t n = ::write(fd_, data, size);
             if (n < 0 && errno == EINTR) {
@@ -120,118 +108,115 @@ class DescriptorDevice : public QIODevice {
             data += n;
             size -= static_cast<size_t>(n);
         }
-        buffer_.clear();
         return error_ == 0;
     }
 
-  protected:
-    qint64 readData(char*, qint64) override { return -1; }
-    qint64 writeData(const char* data, qint64 size) override {
-        if (error_ != 0) {
-            return -1;
-        }
-        if (buffer_.size() + static_cast<size_t>(size) > kBuffer && !Flush()) {
-            return -1;
-        }
-        buffer_.insert(buffer_.end(), data, data + size);
-        return size;
-    }
-
-  private:
     static constexpr size_t kBuffer = 1 << 18;
     int fd_;
     int error_ = 0;
     std::vector<char> buffer_;
 };
 
-bool Render(const Document& document, int fd, QString& why) {
-    const AllocatorTuning tuning;
-    DescriptorDevice file(fd);
-    file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-    bool painted = false;
-    {
-        QPdfWriter writer(&file);
-        writer.setResolution(static_cast<int>(kUnitsPerInch));
-        writer.setPageLayout(
-            QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
-        writer.setTitle(document.Title());
-        writer.setCreator(QStringLiteral("pelm32"));
-        QPainter painter;
-        if (!painter.begin(&writer)) {
-            why = QStringLiteral("the PDF writer could not start");
-            return false;
-        }
-        painted = PaintPages(painter, writer, document, 0, document.PageTotal() - 1);
-        painter.end();
+bool Render(const Document& document, int fd, std::string& why) {
+    DescriptorSink file(fd);
+    const bool written = WriteDocumentPdf(document, file, why);
+    if (!file.Flush() || file.Error() != 0) {
+        why = std::strerror(file.Error());
+        return false;
     }
-    if (!file.Flush()) {
-        why = QString::fromLocal8Bit(std::strerror(file.Error()));
+    if (!written) {
         return false;
     }
     // On the disk before it gets its name: a crash must not leave a complete
     // looking name over an incomplete file.
     if (fsync(fd) != 0 && errno != EINVAL && errno != EROFS) {
-        why = QString::fromLocal8Bit(std::strerror(errno));
-        return false;
-    }
-    if (!painted) {
-        why = QStringLiteral("the document's spool could not be read back");
+        why = std::strerror(errno);
         return false;
     }
     return true;
 }
 
+bool IsUtf8Lead(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+}
+
+// The title cut to its first characters, never inside a character.
+std::string FirstCharacters(const std::string& text, size_t characters) {
+    size_t seen = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (IsUtf8Lead(text[i]) && seen++ == characters) {
+            return text.substr(0, i);
+        }
+    }
+    return text;
+}
+
+std::string TrimmedSpaces(const std::string& text) {
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
 }  // namespace
 
-QString OutputFolder() {
+std::string OutputFolder() {
     const char* folder = std::getenv("PELM32_OUTPUT_DIR");
-    return folder != nullptr && *folder != '\0' ? QFile::decodeName(folder) : QDir::currentPath();
+    if (folder != nullptr && *folder != '\0') {
+        return folder;
+    }
+    std::vector<char> path(PATH_MAX);
+    while (getcwd(path.data(), path.size()) == nullptr && errno == ERANGE) {
+        path.resize(path.size() * 2);
+    }
+    return path.data();
 }
 
-QString OutputFileName(const QString& title, int attempt) {
-    QString base;
-    for (const QChar c : title) {
-        base.append(c == u'/' || c.unicode() < 0x20 || c.unicode() == 0x7F ? QChar(u'_') : c);
+std::string OutputFileName(const std::string& title, int attempt) {
+    std::string base;
+    for (const char c : title) {
+        const auto byte = static_cast<unsigned char>(c);
+        base += c == '/' || byte < 0x20 || byte == 0x7F ? '_' : c;
     }
-    base = base.trimmed().left(kMaxTitleLength);
-    if (base.isEmpty() || base == QLatin1String(".") || base == QLatin1String("..")) {
-        base = QStringLiteral("Document");
+    base = FirstCharacters(TrimmedSpaces(base), kMaxTitleCharacters);
+    if (base.empty() || base == "." || base == "..") {
+        base = "Document";
     }
     if (attempt > 1) {
-        base += QStringLiteral(" (%1)").arg(attempt);
+        base += " (" + std::to_string(attempt) + ")";
     }
-    return base + QStringLiteral(".pdf");
+    return base + ".pdf";
 }
 
-QString WritePdf(const Document& document) {
-    const QByteArray folder = QFile::encodeName(OutputFolder());
+std::string WritePdf(const Document& document) {
+    const std::string folder = OutputFolder();
     PartFile part;
     int error = 0;
     if (!OpenPartFile(folder, part, error)) {
         std::fprintf(stderr, "pelm32: no PDF written: cannot create a file in \"%s\": %s\n",
-                     folder.constData(), std::strerror(error));
+                     folder.c_str(), std::strerror(error));
         return {};
     }
-    QString why;
+    std::string why;
     if (!Render(document, part.fd, why)) {
-        std::fprintf(stderr, "pelm32: no PDF written for \"%s\": %s\n",
-                     qPrintable(document.Title()), qPrintable(why));
+        std::fprintf(stderr, "pelm32: no PDF written for \"%s\": %s\n", document.Title().c_str(),
+                     why.c_str());
         return {};
     }
     for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
-        const QByteArray path =
-            folder + '/' + QFile::encodeName(OutputFileName(document.Title(), attempt));
+        const std::string path = folder + '/' + OutputFileName(document.Title(), attempt);
         if (LinkFinalName(part, path, error)) {
-            return QFile::decodeName(path);
+            return path;
         }
         if (error != EEXIST) {
             std::fprintf(stderr, "pelm32: no PDF written: cannot name it \"%s\": %s\n",
-                         path.constData(), std::strerror(error));
+                         path.c_str(), std::strerror(error));
             return {};
         }
     }
     std::fprintf(stderr, "pelm32: no PDF written: every name for \"%s\" is taken in \"%s\"\n",
-                 qPrintable(document.Title()), folder.constData());
+                 document.Title().c_str(), folder.c_str());
     return {};
 }
 

@@ -1,7 +1,7 @@
 // Writing a finished document as a PDF file that never replaces another.
 #pragma once
 
-#include <QString>
+#include <string>
 
 namespace pelm32 {
 
@@ -9,16 +9,16 @@ class Document;
 
 // The folder PDFs go to: PELM32_OUTPUT_DIR, else the current directory
 // (named in full, so the line that reports the file says where it is).
-QString OutputFolder();
+std::string OutputFolder();
 
-// The file name a title gives: "<title>.pdf" for the first try, then
-// "<title> (2).pdf" and so on; folder separators and control characters
-// in the title become "_".
-QString OutputFileName(const QString& title, int attempt);
+// The file name a title (UTF-8) gives: "<title>.pdf" for the first try,
+// then "<title> (2).pdf" and so on; folder separators and control
+// characters in the title become "_".
+std::string OutputFileName(const std::string& title, int attempt);
 
 // Writes the document under a temporary name in the output folder and
 // gives it its final name once complete. Returns the path written, or an
 // empty text after saying on standard error why nothing was written.
-QString WritePdf(const Document& document);
+std::string WritePdf(const Document& document);
 
 }  // namespace pelm32

@@ -2,11 +2,11 @@
 // hand-over of a finished document to PDF and preview.
 #include "engine/pelm32.h"
 
-#include <QString>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <string>
 
 #include "pelm32/document.h"
 #include "pelm32/pdf_output.h"
@@ -49,15 +49,16 @@ int32_t NextHandle() {
     return last;
 }
 
-QString DecodeTitle(const char* title) {
-    QString out;
+// The title as UTF-8, decoded as the engine decodes every text.
+std::string DecodeTitle(const char* title) {
+    std::string out;
     if (title == nullptr) {
         return out;
     }
     pelm32::TextCursor cursor(title, std::strlen(title), false);
     char32_t c;
     while (cursor.Next(c)) {
-        out.append(QString::fromUcs4(&c, 1));
+        pelm32::AppendUtf8(out, c);
     }
     return out;
 }
@@ -68,10 +69,6 @@ extern "C" {
 
 PELM32_EXPORT int32_t pmStartDoc(int32_t, const char* title, const char*, int32_t, int32_t, int32_t,
                                  int32_t, int32_t) {
-    if (!pelm32::EnsureApplication()) {
-        std::fprintf(stderr, "pelm32: no document: the program's Qt application has no GUI\n");
-        return 0;
-    }
     auto document = std::make_unique<Document>(DecodeTitle(title));
     if (!document->Good()) {
         std::fprintf(stderr, "pelm32: no document: cannot make its spool file: %s\n",
@@ -140,15 +137,15 @@ PELM32_EXPORT void pmFinishDoc(int32_t doc, int32_t) {
     documents.erase(found);
     if (!document->Finish()) {
         std::fprintf(stderr, "pelm32: no PDF written for \"%s\": its spool file failed: %s\n",
-                     qPrintable(document->Title()), std::strerror(document->Spool().Error()));
+                     document->Title().c_str(), std::strerror(document->Spool().Error()));
         return;
     }
-    const QString path = pelm32::WritePdf(*document);
-    if (path.isEmpty()) {
+    const std::string path = pelm32::WritePdf(*document);
+    if (path.empty()) {
         return;
     }
-    std::fprintf(stderr, "pelm32: wrote \"%s\", %d page%s\n", qPrintable(path),
-                 document->PageTotal(), document->PageTotal() == 1 ? "" : "s");
+    std::fprintf(stderr, "pelm32: wrote \"%s\", %d page%s\n", path.c_str(), document->PageTotal(),
+                 document->PageTotal() == 1 ? "" : "s");
     if (pelm32::PreviewAvailable()) {
         pelm32::ShowPreview(*document);
     }

@@ -18,7 +18,6 @@
 #include <cstdio>
 
 #include "pelm32/document.h"
-#include "pelm32/fonts.h"
 #include "pelm32/page_painter.h"
 
 namespace pelm32 {
@@ -46,9 +45,10 @@ void PaintForPrinter(const Document& document, QPrinter& printer) {
         std::fprintf(stderr, "pelm32: the printer could not be started\n");
         return;
     }
-    if (!PaintPages(painter, printer, document, first, last)) {
+    PagePainter pages(document);
+    if (!pages.PaintPages(painter, printer, first, last)) {
         std::fprintf(stderr, "pelm32: printing \"%s\" stopped: its spool could not be read\n",
-                     qPrintable(document.Title()));
+                     document.Title().c_str());
     }
     painter.end();
 }
@@ -57,7 +57,8 @@ void PaintForPrinter(const Document& document, QPrinter& printer) {
 // shown, so a preview of any length costs the memory of the visible pages.
 class PagesView : public QWidget {
   public:
-    PagesView(const Document& document, QWidget* parent) : QWidget(parent), document_(document) {
+    PagesView(const Document& document, QWidget* parent)
+        : QWidget(parent), document_(document), painter_(document) {
         setAutoFillBackground(true);
         QPalette shade = palette();
         shade.setColor(QPalette::Window, QColor(0x80, 0x80, 0x80));
@@ -105,13 +106,15 @@ class PagesView : public QWidget {
             painter.setClipRect(sheet);
             painter.translate(sheet.topLeft());
             painter.scale(zoom_, zoom_);
-            PaintPage(painter, document_, index);
+            painter_.Paint(painter, index);
             painter.restore();
         }
     }
 
   private:
-    static QSizeF PageInches() { return {kPageWidth / kUnitsPerInch, kPageHeight / kUnitsPerInch}; }
+    static QSizeF PageInches() {
+        return {kPageWidth / kPointsPerInch, kPageHeight / kPointsPerInch};
+    }
 
     QSize PagePixels() const {
         const QSizeF inches = PageInches();
@@ -125,6 +128,7 @@ class PagesView : public QWidget {
     }
 
     const Document& document_;
+    PagePainter painter_;
     int first_ = 0;
     int perView_ = 1;
     double zoom_ = 1.0;
@@ -133,7 +137,8 @@ class PagesView : public QWidget {
 class PreviewDialog : public QDialog {
   public:
     explicit PreviewDialog(const Document& document) : document_(document) {
-        setWindowTitle(QStringLiteral("Print Preview - %1").arg(document.Title()));
+        setWindowTitle(
+            QStringLiteral("Print Preview - %1").arg(QString::fromStdString(document.Title())));
         setWindowFlag(Qt::WindowMaximizeButtonHint);
         auto* layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
@@ -234,7 +239,7 @@ class PreviewDialog : public QDialog {
         QPrinter printer(QPrinter::HighResolution);
         printer.setPageLayout(A4Layout());
         printer.setFullPage(true);
-        printer.setDocName(document_.Title());
+        printer.setDocName(QString::fromStdString(document_.Title()));
         QPrintDialog dialog(&printer, this);
         dialog.setMinMax(1, document_.PageTotal());
         dialog.setOption(QAbstractPrintDialog::PrintPageRange);

@@ -23,17 +23,36 @@ bool EnsureApplication() {
     return true;
 }
 
+namespace {
+
+bool IsHeadlessPlatform(const QString& platform) {
+    return platform == QLatin1String("offscreen") || platform == QLatin1String("minimal") ||
+           platform == QLatin1String("minimalegl");
+}
+
+}  // namespace
+
 bool PreviewAvailable() {
     const char* preview = std::getenv("PELM32_PREVIEW");
     if (preview != nullptr && std::strcmp(preview, "0") == 0) {
         return false;
     }
+    if (QCoreApplication::instance() == nullptr) {
+        // Only the preview needs Qt: no application is made where it could
+        // show nothing.
+        const char* platform = std::getenv("QT_QPA_PLATFORM");
+        const bool display =
+            std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
+        if ((platform == nullptr && !display) ||
+            (platform != nullptr && IsHeadlessPlatform(QString::fromLocal8Bit(platform))) ||
+            !EnsureApplication()) {
+            return false;
+        }
+    }
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) {
         return false;
     }
-    const QString platform = QGuiApplication::platformName();
-    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal") &&
-           platform != QLatin1String("minimalegl");
+    return !IsHeadlessPlatform(QGuiApplication::platformName());
 }
 
 }  // namespace pelm32

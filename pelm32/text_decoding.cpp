@@ -1,14 +1,10 @@
 #include "pelm32/text_decoding.h"
 
+#include "pelm32/pdf/win_ansi.h"
+
 namespace pelm32 {
 
 namespace {
-
-// 0x80..0x9F in Windows-1252; 0 where the code page defines nothing.
-constexpr char16_t kHighControls[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 constexpr uint32_t kTabWidth = 8;
 
@@ -88,11 +84,22 @@ bool IsValidUtf8(const char* bytes, size_t length) {
     return true;
 }
 
-char32_t Windows1252ToUnicode(unsigned char byte) {
-    if (byte >= 0x80 && byte < 0xA0) {
-        return kHighControls[byte - 0x80];
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
     }
-    return byte;
 }
 
 TextCursor::TextCursor(const char* bytes, size_t length, bool forLayout)
@@ -117,7 +124,7 @@ bool TextCursor::Next(char32_t& character) {
         c = DecodeUtf8(position_, n);
         position_ += n;
     } else {
-        c = Windows1252ToUnicode(*position_++);
+        c = pdf::Windows1252ToUnicode(*position_++);
         if (c == 0) {
             c = 0x81;  // undefined in 1252: show as a blank like a control
         }

@@ -3,14 +3,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace pelm32 {
 
 // True when the bytes are well-formed UTF-8 (no overlongs, no surrogates).
 bool IsValidUtf8(const char* bytes, size_t length);
 
-// The Windows-1252 character of a byte; bytes 1252 leaves undefined give 0.
-char32_t Windows1252ToUnicode(unsigned char byte);
+// Appends a character as UTF-8.
+void AppendUtf8(std::string& out, char32_t character);
 
 // Walks a text character by character: UTF-8 when the whole text is valid
 // UTF-8, else Windows-1252; tabs expand to 8-column stops and other control

@@ -7,8 +7,10 @@ packages=(
     build-essential cmake ninja-build pkg-config
     googletest libgtest-dev
     qt6-base-dev libgl-dev
-    fonts-liberation2 fonts-dejavu-core fontconfig
-    poppler-utils
+    zlib1g-dev libdeflate-dev libfontconfig-dev libfreetype-dev
+    fonts-liberation2 fonts-dejavu-core fonts-droid-fallback fonts-symbola fontconfig
+    poppler-utils qpdf
+    clang libclang-rt-14-dev
     xvfb xdotool x11-utils
     enscript a2ps ghostscript
 )

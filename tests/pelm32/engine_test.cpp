@@ -81,6 +81,13 @@ class Engine : public ::testing::Test {
         setenv("PELM32_OUTPUT_DIR", output_.c_str(), 1);
     }
     void TearDown() override {
+        // Every PDF a test leaves is well formed, whatever the test looked at.
+        for (const std::string& name : FolderEntries(output_)) {
+            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".pdf") == 0) {
+                EXPECT_TRUE(QpdfClean(Pdf(name)));
+                EXPECT_TRUE(GhostscriptReads(Pdf(name)));
+            }
+        }
         (void)chdir("/");
         RunCommand("rm -rf " + Quoted(work_) + " " + Quoted(output_));
     }
@@ -184,6 +191,96 @@ TEST_F(Engine, CourierNewIsEmbeddedAsTextInAMetricCompatibleFace) {
     EXPECT_NE(PdfText(Pdf()).find("Body line 0002 of the report"), std::string::npos);
 }
 
+TEST_F(Engine, EveryPageSharesOneStreamForWhatRepeatsAtItsTop) {
+    PrintLines(NumberedLines(110));
+    const std::vector<std::vector<int>> pages = PageContents(Pdf());
+    ASSERT_EQ(pages.size(), 3u);
+    std::set<int> own;
+    for (const std::vector<int>& contents : pages) {
+        ASSERT_EQ(contents.size(), 2u);
+        EXPECT_EQ(contents[0], pages[0][0]);  // watermark, logo, headers: written once
+        own.insert(contents[1]);
+    }
+    EXPECT_EQ(own.size(), 3u);
+    EXPECT_EQ(own.count(pages[0][0]), 0u);
+}
+
+TEST_F(Engine, ScriptsBeyondWindows1252AreEmbeddedAsSubsetsAndExtractBack) {
+    const char* lines[] = {
+        "Greek: \xCE\x9A\xCE\xB1\xCE\xBB\xCE\xB7\xCE\xBC\xCE\xAD\xCF\x81\xCE\xB1",
+        "Cyrillic: \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82",
+        "CJK: \xE4\xB8\xAD\xE6\x96\x87\xE5\xAD\x97",
+        "Emoji: \xF0\x9F\x98\x80\xF0\x9F\x8E\x89",
+        "Latin: Gr\xC3\xBC\xC3\x9F"
+        "e \xE2\x82\xAC",
+    };
+    PrintLines(std::vector<std::string>(std::begin(lines), std::end(lines)));
+    const std::string text = RunCommand("pdftotext -enc UTF-8 " + Quoted(Pdf()) + " -");
+    for (const char* line : lines) {
+        EXPECT_NE(text.find(line), std::string::npos) << line << " in\n" << text;
+    }
+    // Liberation Mono twice (Windows-1252, and Greek and Cyrillic by glyph
+    // id), then the faces fontconfig finds for CJK and emoji: all embedded
+    // subsets, and all but the first by glyph id.
+    const std::string fonts = PdfFonts(Pdf());
+    std::istringstream rows(fonts);
+    std::string row;
+    std::set<std::string> faces;
+    int subsets = 0;
+    int identity = 0;
+    while (std::getline(rows, row)) {
+        if (row.size() > 7 && row[6] == '+') {
+            faces.insert(row.substr(7, row.find(' ') - 7));
+            EXPECT_NE(row.find("yes yes"), std::string::npos) << row;
+            ++subsets;
+            identity += row.find("Identity-H") != std::string::npos;
+        }
+    }
+    EXPECT_GE(faces.size(), 3u) << fonts;
+    EXPECT_EQ(faces.count("LiberationMono"), 1u) << fonts;
+    EXPECT_EQ(identity, subsets - 1) << fonts;
+}
+
+TEST_F(Engine, OutlandishPositionsAndSpecialCharactersStayWellFormed) {
+    const float huge = 1e19f;
+    const float nan = std::nanf("");
+    const float inf = INFINITY;
+    ReportRun run = StartReport();
+    pmDrawGraphic(run.doc, run.logo, 1.0f, 1.0f, huge, huge);  // reaches far off the page
+    pmDrawGraphic(run.doc, run.logo, -huge, 3.0f, 2.0f, 4.0f);
+    pmDrawGraphic(run.doc, run.logo, nan, 1.0f, 2.0f, 2.0f);
+    pmDrawGraphic(run.doc, run.logo, 1.0f, 1.0f, inf, 2.0f);
+    pmText(run.doc, nan, 1.0f, 0, "not a number");
+    pmText(run.doc, 1.0f, -inf, 0, "minus infinity");
+    pmFont(run.doc, 1, nan, 0, "Courier New");
+    pmFont(run.doc, 1, 1e30f, 0, "Courier New");
+    pmPageNo(run.doc, huge, huge, 0, 0);
+    ReportLine(run, "Escapes: (open) close) back\\slash \\( ((");
+    FinishReport(run);
+    const std::string text = PdfText(Pdf());
+    EXPECT_NE(text.find("Escapes: (open) close) back\\slash \\( (("), std::string::npos) << text;
+    EXPECT_EQ(text.find("not a number"), std::string::npos);
+    EXPECT_EQ(text.find("infinity"), std::string::npos);
+    // The graphic that reaches far off the page is drawn, cut at the reach
+    // the engine allows, with numbers a reader takes.
+    std::string content;
+    const std::vector<std::vector<int>> pages = PageContents(Pdf());
+    ASSERT_EQ(pages.size(), 1u);
+    for (const int stream : pages[0]) {
+        content += RunCommand("qpdf --show-object=" + std::to_string(stream) +
+                              " --filtered-stream-data " + Quoted(Pdf()));
+    }
+    size_t images = 0;
+    for (size_t at = content.find(" cm /Im"); at != std::string::npos;
+         at = content.find(" cm /Im", at + 1)) {
+        ++images;
+    }
+    EXPECT_EQ(images, 13u + 3u) << content;  // the furniture, and all but the NaN one
+    EXPECT_EQ(content.find("e+"), std::string::npos);
+    EXPECT_EQ(content.find("nan"), std::string::npos);
+    EXPECT_EQ(content.find("inf"), std::string::npos);
+}
+
 TEST_F(Engine, MissingOrBrokenBitmapGetsAnIdAndDrawsNothing) {
     {
         std::ofstream broken(work_ + "/broken.bmp");
@@ -220,6 +317,7 @@ TEST_F(Engine, AnExistingFileIsNeverOverwritten) {
     EXPECT_NE(PdfText(Pdf("Hestrel PELM Demo (2).pdf")).find("first run"), std::string::npos);
     EXPECT_NE(PdfText(Pdf("Hestrel PELM Demo (3).pdf")).find("second run"), std::string::npos);
     EXPECT_EQ(FolderEntries(output_).size(), 3u);  // and nothing half-written beside them
+    unlink(Pdf().c_str());                         // not a PDF: spared the checks of every PDF left
 }
 
 TEST_F(Engine, TitlesBecomeFileNamesInsideTheOutputFolder) {

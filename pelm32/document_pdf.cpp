@@ -1,0 +1,254 @@
+#include "pelm32/document_pdf.h"
+
+#include <deque>
+#include <utility>
+#include <vector>
+
+#include "pelm32/document.h"
+#include "pelm32/fonts.h"
+#include "pelm32/pdf/pdf_writer.h"
+#include "pelm32/spool_records.h"
+
+namespace pelm32 {
+
+namespace {
+
+// A shared top of page is worth its own stream from this size on, and is
+// looked for no further than this, so comparing pages stays cheap.
+constexpr size_t kMinSharedBytes = 128;
+constexpr size_t kMaxSharedBytes = 64 * 1024;
+// A page whose content grows past this is written in parts, so memory
+// stays bounded however much one page holds.
+constexpr size_t kContentPartBytes = 1 << 20;
+// Shared streams remembered for reuse: pages share with their neighbours.
+constexpr size_t kRememberedShares = 4;
+
+class PageWriter {
+  public:
+    PageWriter(const Document& document, pdf::PdfWriter& writer)
+        : document_(document), writer_(writer) {}
+
+    bool Write(int page);
+
+  private:
+    size_t SharedRecords(int page);
+    size_t CommonRecords(int a, int b);
+    uint32_t SharedContent(const std::string& key, const pdf::ContentStream& content);
+    void Draw(const SpoolRecord& record, pdf::ContentStream& content);
+    void DrawNumber(const SpoolRecord& record, pdf::ContentStream& content);
+    void DrawGraphic(const SpoolRecord& record, pdf::ContentStream& content);
+    void Show(pdf::ContentStream& content, int face, Encoding encoding, double x, double baseline,
+              std::string_view codes, const uint16_t* glyphs, const char32_t* characters,
+              size_t count);
+    int WriterFace(int face);
+    int WriterImage(int32_t graphic);
+    double PdfY(double y) const { return kPageHeight - y; }
+
+    const Document& document_;
+    pdf::PdfWriter& writer_;
+    int page_ = 0;
+    const Font* font_ = nullptr;
+    std::vector<int> faces_;   // by engine face id: the writer's face, -1 until used
+    std::vector<int> images_;  // by graphic id: the writer's image, 0 until used
+    std::deque<std::pair<std::string, uint32_t>> shares_;
+    // The last pair of pages compared, which the next page asks about again.
+    int comparedA_ = -1;
+    int comparedB_ = -1;
+    size_t comparedCount_ = 0;
+    TextLayout layout_;
+    SpoolRecord record_;
+    pdf::ContentStream shared_;
+    pdf::ContentStream own_;
+    std::vector<uint32_t> contents_;
+};
+
+// How many leading records two pages have in common, as spooled. A page
+// number is never common: it draws differently on every page.
+size_t PageWriter::CommonRecords(int a, int b) {
+    if (a == comparedA_ && b == comparedB_) {
+        return comparedCount_;
+    }
+    RecordReader first(document_, a, true);
+    RecordReader second(document_, b, true);
+    SpoolRecord x;
+    SpoolRecord y;
+    size_t count = 0;
+    size_t bytes = 0;
+    while (bytes < kMaxSharedBytes && first.Next(x) && second.Next(y) &&
+           x.kind != Record::PageNumber && x.raw == y.raw) {
+        ++count;
+        bytes += x.raw.size();
+    }
+    comparedA_ = a;
+    comparedB_ = b;
+    comparedCount_ = bytes >= kMinSharedBytes ? count : 0;
+    return comparedCount_;
+}
+
+size_t PageWriter::SharedRecords(int page) {
+    size_t shared = 0;
+    for (const int neighbour : {page - 1, page + 1}) {
+        if (neighbour >= 0 && neighbour < document_.PageTotal() &&
+            document_.PageFont(neighbour) == document_.PageFont(page)) {
+            const size_t common =
+                neighbour < page ? CommonRecords(neighbour, page) : CommonRecords(page, neighbour);
+            shared = std::max(shared, common);
+        }
+    }
+    return shared;
+}
+
+uint32_t PageWriter::SharedContent(const std::string& key, const pdf::ContentStream& content) {
+    for (const auto& [known, number] : shares_) {
+        if (known == key) {
+            return number;
+        }
+    }
+    const uint32_t number = writer_.PutContent(content);
+    shares_.emplace_front(key, number);
+    if (shares_.size() > kRememberedShares) {
+        shares_.pop_back();
+    }
+    return number;
+}
+
+bool PageWriter::Write(int page) {
+    page_ = page;
+    font_ = &FontById(document_.PageFont(page));
+    contents_.clear();
+    shared_.Clear();
+    own_.Clear();
+    const size_t sharedCount = SharedRecords(page);
+    RecordReader reader(document_, page, sharedCount > 0);
+    std::string key = std::to_string(document_.PageFont(page)) + ':';
+    for (size_t i = 0; i < sharedCount && reader.Next(record_); ++i) {
+        key += record_.raw;
+        Draw(record_, shared_);
+    }
+    if (sharedCount > 0 && !reader.Failed()) {
+        shared_.Finish();
+        contents_.push_back(SharedContent(key, shared_));
+    }
+    while (reader.Next(record_)) {
+        Draw(record_, own_);
+        if (own_.Size() >= kContentPartBytes) {
+            own_.Finish();
+            contents_.push_back(writer_.PutContent(own_));
+            own_.Clear();
+        }
+    }
+    if (reader.Failed()) {
+        return false;
+    }
+    own_.Finish();
+    if (own_.Size() > 0) {
+        contents_.push_back(writer_.PutContent(own_));
+    }
+    writer_.AddPage(contents_);
+    return true;
+}
+
+int PageWriter::WriterFace(int face) {
+    if (face < 0 || face >= FaceCount()) {
+        return -1;
+    }
+    if (faces_.size() <= static_cast<size_t>(face)) {
+        faces_.resize(static_cast<size_t>(face) + 1, -1);
+    }
+    int& known = faces_[static_cast<size_t>(face)];
+    if (known < 0) {
+        known = writer_.AddFace(FaceById(face).Sfnt());
+    }
+    return known;
+}
+
+int PageWriter::WriterImage(int32_t graphic) {
+    const Bitmap* bitmap = document_.Graphic(graphic);
+    if (bitmap == nullptr) {
+        return -1;
+    }
+    if (images_.size() <= static_cast<size_t>(graphic)) {
+        images_.resize(static_cast<size_t>(graphic) + 1, 0);
+    }
+    int& known = images_[static_cast<size_t>(graphic)];
+    if (known == 0) {
+        known = writer_.AddImage({bitmap->width, bitmap->height, bitmap->rgb.data(),
+                                  bitmap->alpha.empty() ? nullptr : bitmap->alpha.data()});
+    }
+    return known;
+}
+
+void PageWriter::DrawNumber(const SpoolRecord& record, pdf::ContentStream& content) {
+    const long number = record.kind == Record::PageNumber ? page_ + 1 : document_.PageTotal();
+    layout_.LayNumber(*font_, record.x, kPageWidth, number);
+    const double baseline = PdfY(record.y + font_->Ascent());
+    for (const LaidRun& run : layout_.Runs()) {
+        const size_t count = run.end - run.begin;
+        Show(content, run.face, run.encoding, run.x, baseline,
+             std::string_view(layout_.Codes()).substr(run.begin, count),
+             layout_.Glyphs().data() + run.begin, layout_.Characters().data() + run.begin, count);
+    }
+}
+
+void PageWriter::Show(pdf::ContentStream& content, int face, Encoding encoding, double x,
+                      double baseline, std::string_view codes, const uint16_t* glyphs,
+                      const char32_t* characters, size_t count) {
+    const int writerFace = WriterFace(face);
+    if (writerFace < 0) {
+        return;
+    }
+    if (encoding == Encoding::Windows1252) {
+        writer_.ShowWindows1252(content, writerFace, font_->Points(), x, baseline, codes);
+    } else {
+        writer_.ShowGlyphs(content, writerFace, font_->Points(), x, baseline, glyphs, characters,
+                           count);
+    }
+}
+
+void PageWriter::DrawGraphic(const SpoolRecord& record, pdf::ContentStream& content) {
+    const int image = WriterImage(record.graphic);
+    const float* r = record.rect;
+    writer_.DrawImage(content, image, r[0], PdfY(r[3]), r[2] - r[0], r[3] - r[1]);
+}
+
+void PageWriter::Draw(const SpoolRecord& record, pdf::ContentStream& content) {
+    switch (record.kind) {
+        case Record::Font:
+            if (static_cast<int>(record.font) < FontCount()) {
+                font_ = &FontById(static_cast<int>(record.font));
+            }
+            break;
+        case Record::Run:
+            Show(content, record.face, record.encoding, record.x, PdfY(record.y), record.codes,
+                 record.glyphs.data(), record.characters.data(), record.glyphs.size());
+            break;
+        case Record::PageNumber:
+        case Record::PageCount:
+            DrawNumber(record, content);
+            break;
+        case Record::Graphic:
+            DrawGraphic(record, content);
+            break;
+    }
+}
+
+}  // namespace
+
+bool WriteDocumentPdf(const Document& document, pdf::ByteSink& sink, std::string& why) {
+    const std::unique_ptr<pdf::Deflater> deflater = pdf::MakeDeflater();
+    pdf::PdfWriter writer(sink, *deflater, kPageWidth, kPageHeight);
+    PageWriter pages(document, writer);
+    for (int page = 0; page < document.PageTotal(); ++page) {
+        if (!pages.Write(page)) {
+            why = "the document's spool could not be read back";
+            return false;
+        }
+    }
+    if (!writer.Finish(document.Title(), "pelm32")) {
+        why = "the file could not be written";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace pelm32

@@ -1,0 +1,39 @@
+// Where the engine's font files come from. On Linux fontconfig chooses the
+// face for a family name (so "Courier New" gives its metric-compatible
+// stand-in) and the faces that cover characters a family lacks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace pelm32 {
+
+// One face of a font file.
+struct FontFileRef {
+    std::string path;
+    unsigned index = 0;
+};
+
+// The bytes of a font file, kept readable as long as a face uses them.
+class FontBytes {
+  public:
+    virtual ~FontBytes() = default;
+    virtual const uint8_t* Data() const = 0;
+    virtual size_t Size() const = 0;
+};
+
+// The face the system's font configuration gives for a family name, among
+// faces with TrueType outlines; false when there is none at all.
+bool FindFaceFile(const std::string& family, FontFileRef& face);
+
+// Faces with TrueType outlines that cover a character, best first for the
+// family's look; empty when no face has it.
+std::vector<FontFileRef> FindFacesFor(const std::string& family, char32_t character);
+
+// The whole file, mapped or read; null (with the reason in why) on failure.
+std::unique_ptr<FontBytes> ReadFontFile(const std::string& path, std::string& why);
+
+}  // namespace pelm32

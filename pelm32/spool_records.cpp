@@ -1,0 +1,80 @@
+#include "pelm32/spool_records.h"
+
+#include <cstring>
+
+namespace pelm32 {
+
+namespace {
+
+constexpr size_t kGlyphEntry = sizeof(uint16_t) + sizeof(uint32_t);
+
+}  // namespace
+
+RecordReader::RecordReader(const Document& document, int page, bool keepRaw)
+    : reader_(document.Spool(), document.PageBegin(page), document.PageEnd(page)),
+      keepRaw_(keepRaw) {}
+
+bool RecordReader::Read(SpoolRecord& record, void* out, size_t size) {
+    if (!reader_.Read(out, size)) {
+        failed_ = true;
+        return false;
+    }
+    if (keepRaw_) {
+        record.raw.append(static_cast<const char*>(out), size);
+    }
+    return true;
+}
+
+bool RecordReader::ReadRun(SpoolRecord& record) {
+    uint8_t encoding = 0;
+    uint32_t count = 0;
+    if (!ReadValue(record, record.face) || !ReadValue(record, encoding) ||
+        !ReadValue(record, record.x) || !ReadValue(record, record.y) || !ReadValue(record, count) ||
+        encoding > 1 || record.face < 0) {
+        failed_ = true;
+        return false;
+    }
+    record.encoding = static_cast<Encoding>(encoding);
+    if (record.encoding == Encoding::Windows1252) {
+        record.codes.resize(count);
+        return Read(record, record.codes.data(), count);
+    }
+    scratch_.resize(size_t{count} * kGlyphEntry);
+    if (!Read(record, scratch_.data(), scratch_.size())) {
+        return false;
+    }
+    record.glyphs.resize(count);
+    record.characters.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        uint32_t character = 0;
+        std::memcpy(&record.glyphs[i], scratch_.data() + i * kGlyphEntry, sizeof(uint16_t));
+        std::memcpy(&character, scratch_.data() + i * kGlyphEntry + 2, sizeof character);
+        record.characters[i] = character;
+    }
+    return true;
+}
+
+bool RecordReader::Next(SpoolRecord& record) {
+    record.raw.clear();
+    uint8_t kind = 0;
+    if (failed_ || reader_.AtEnd() || !ReadValue(record, kind)) {
+        return false;
+    }
+    record.kind = static_cast<Record>(kind);
+    switch (record.kind) {
+        case Record::Font:
+            return ReadValue(record, record.font);
+        case Record::Run:
+            return ReadRun(record);
+        case Record::PageNumber:
+        case Record::PageCount:
+            return ReadValue(record, record.x) && ReadValue(record, record.y);
+        case Record::Graphic:
+            return ReadValue(record, record.graphic) &&
+                   Read(record, record.rect, sizeof record.rect);
+    }
+    failed_ = true;
+    return false;
+}
+
+}  // namespace pelm32

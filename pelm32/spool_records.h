@@ -1,0 +1,52 @@
+// Reading a page of a finished document back from its spool, record by
+// record: what the PDF writer and the painter both draw from.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "pelm32/document.h"
+
+namespace pelm32 {
+
+struct SpoolRecord {
+    Record kind = Record::Font;
+    uint32_t font = 0;  // Font
+    // Run: x and baseline; PageNumber and PageCount: x and top.
+    float x = 0;
+    float y = 0;
+    int32_t face = 0;  // Run
+    Encoding encoding = Encoding::Windows1252;
+    std::string codes;                 // Run, Windows1252
+    std::vector<uint16_t> glyphs;      // Run, Glyphs
+    std::vector<char32_t> characters;  // Run, Glyphs
+    int32_t graphic = 0;               // Graphic
+    float rect[4] = {};                // Graphic: left, top, right, bottom
+    // The record's bytes as spooled, when the reader keeps them.
+    std::string raw;
+};
+
+class RecordReader {
+  public:
+    RecordReader(const Document& document, int page, bool keepRaw = false);
+    // The next record; false at the end of the page or when the spool
+    // cannot be read (then Failed() says so).
+    bool Next(SpoolRecord& record);
+    bool Failed() const { return failed_; }
+
+  private:
+    bool Read(SpoolRecord& record, void* out, size_t size);
+    template <typename T>
+    bool ReadValue(SpoolRecord& record, T& value) {
+        return Read(record, &value, sizeof value);
+    }
+    bool ReadRun(SpoolRecord& record);
+
+    SpoolReader reader_;
+    bool keepRaw_;
+    bool failed_ = false;
+    std::vector<char> scratch_;
+};
+
+}  // namespace pelm32
