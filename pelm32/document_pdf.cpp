@@ -23,31 +23,29 @@ constexpr size_t kContentPartBytes = 1 << 20;
 // Shared streams remembered for reuse: pages share with their neighbours.
 constexpr size_t kRememberedShares = 4;
 
-class PageWriter {
+class PageWriter : public RecordDrawer {
   public:
     PageWriter(const Document& document, pdf::PdfWriter& writer)
-        : document_(document), writer_(writer) {}
+        : RecordDrawer(document), writer_(writer) {}
 
     bool Write(int page);
+
+  protected:
+    void DrawText(int face, Encoding encoding, double x, double baseline, std::string_view codes,
+                  const uint16_t* glyphs, const char32_t* characters, size_t count) override;
+    void DrawGraphic(int32_t graphic, const float* rect) override;
 
   private:
     size_t SharedRecords(int page);
     size_t CommonRecords(int a, int b);
     uint32_t SharedContent(const std::string& key, const pdf::ContentStream& content);
-    void Draw(const SpoolRecord& record, pdf::ContentStream& content);
-    void DrawNumber(const SpoolRecord& record, pdf::ContentStream& content);
-    void DrawGraphic(const SpoolRecord& record, pdf::ContentStream& content);
-    void Show(pdf::ContentStream& content, int face, Encoding encoding, double x, double baseline,
-              std::string_view codes, const uint16_t* glyphs, const char32_t* characters,
-              size_t count);
     int WriterFace(int face);
     int WriterImage(int32_t graphic);
-    double PdfY(double y) const { return kPageHeight - y; }
+    static double PdfY(double y) { return kPageHeight - y; }
 
-    const Document& document_;
     pdf::PdfWriter& writer_;
-    int page_ = 0;
-    const Font* font_ = nullptr;
+    // Where what is drawn goes: the shared top of the page or its own part.
+    pdf::ContentStream* content_ = nullptr;
     std::vector<int> faces_;   // by engine face id: the writer's face, -1 until used
     std::vector<int> images_;  // by graphic id: the writer's image, 0 until used
     std::deque<std::pair<std::string, uint32_t>> shares_;
@@ -55,7 +53,6 @@ class PageWriter {
     int comparedA_ = -1;
     int comparedB_ = -1;
     size_t comparedCount_ = 0;
-    TextLayout layout_;
     SpoolRecord record_;
     pdf::ContentStream shared_;
     pdf::ContentStream own_;
@@ -113,24 +110,25 @@ uint32_t PageWriter::SharedContent(const std::string& key, const pdf::ContentStr
 }
 
 bool PageWriter::Write(int page) {
-    page_ = page;
-    font_ = &FontById(document_.PageFont(page));
+    StartPage(page);
     contents_.clear();
     shared_.Clear();
     own_.Clear();
     const size_t sharedCount = SharedRecords(page);
     RecordReader reader(document_, page, sharedCount > 0);
     std::string key = std::to_string(document_.PageFont(page)) + ':';
+    content_ = &shared_;
     for (size_t i = 0; i < sharedCount && reader.Next(record_); ++i) {
         key += record_.raw;
-        Draw(record_, shared_);
+        Draw(record_);
     }
     if (sharedCount > 0 && !reader.Failed()) {
         shared_.Finish();
         contents_.push_back(SharedContent(key, shared_));
     }
+    content_ = &own_;
     while (reader.Next(record_)) {
-        Draw(record_, own_);
+        Draw(record_);
         if (own_.Size() >= kContentPartBytes) {
             own_.Finish();
             contents_.push_back(writer_.PutContent(own_));
@@ -178,58 +176,25 @@ int PageWriter::WriterImage(int32_t graphic) {
     return known;
 }
 
-void PageWriter::DrawNumber(const SpoolRecord& record, pdf::ContentStream& content) {
-    const long number = record.kind == Record::PageNumber ? page_ + 1 : document_.PageTotal();
-    layout_.LayNumber(*font_, record.x, kPageWidth, number);
-    const double baseline = PdfY(record.y + font_->Ascent());
-    for (const LaidRun& run : layout_.Runs()) {
-        const size_t count = run.end - run.begin;
-        Show(content, run.face, run.encoding, run.x, baseline,
-             std::string_view(layout_.Codes()).substr(run.begin, count),
-             layout_.Glyphs().data() + run.begin, layout_.Characters().data() + run.begin, count);
-    }
-}
-
-void PageWriter::Show(pdf::ContentStream& content, int face, Encoding encoding, double x,
-                      double baseline, std::string_view codes, const uint16_t* glyphs,
-                      const char32_t* characters, size_t count) {
+void PageWriter::DrawText(int face, Encoding encoding, double x, double baseline,
+                          std::string_view codes, const uint16_t* glyphs,
+                          const char32_t* characters, size_t count) {
     const int writerFace = WriterFace(face);
     if (writerFace < 0) {
         return;
     }
+    const double size = CurrentFont().Points();
     if (encoding == Encoding::Windows1252) {
-        writer_.ShowWindows1252(content, writerFace, font_->Points(), x, baseline, codes);
+        writer_.ShowWindows1252(*content_, writerFace, size, x, PdfY(baseline), codes);
     } else {
-        writer_.ShowGlyphs(content, writerFace, font_->Points(), x, baseline, glyphs, characters,
+        writer_.ShowGlyphs(*content_, writerFace, size, x, PdfY(baseline), glyphs, characters,
                            count);
     }
 }
 
-void PageWriter::DrawGraphic(const SpoolRecord& record, pdf::ContentStream& content) {
-    const int image = WriterImage(record.graphic);
-    const float* r = record.rect;
-    writer_.DrawImage(content, image, r[0], PdfY(r[3]), r[2] - r[0], r[3] - r[1]);
-}
-
-void PageWriter::Draw(const SpoolRecord& record, pdf::ContentStream& content) {
-    switch (record.kind) {
-        case Record::Font:
-            if (static_cast<int>(record.font) < FontCount()) {
-                font_ = &FontById(static_cast<int>(record.font));
-            }
-            break;
-        case Record::Run:
-            Show(content, record.face, record.encoding, record.x, PdfY(record.y), record.codes,
-                 record.glyphs.data(), record.characters.data(), record.glyphs.size());
-            break;
-        case Record::PageNumber:
-        case Record::PageCount:
-            DrawNumber(record, content);
-            break;
-        case Record::Graphic:
-            DrawGraphic(record, content);
-            break;
-    }
+void PageWriter::DrawGraphic(int32_t graphic, const float* rect) {
+    writer_.DrawImage(*content_, WriterImage(graphic), rect[0], PdfY(rect[3]), rect[2] - rect[0],
+                      rect[3] - rect[1]);
 }
 
 }  // namespace

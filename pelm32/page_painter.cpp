@@ -52,7 +52,7 @@ QImage ToImage(const Bitmap& bitmap) {
 
 }  // namespace
 
-PagePainter::PagePainter(const Document& document) : document_(document) {}
+PagePainter::PagePainter(const Document& document) : RecordDrawer(document) {}
 
 PagePainter::~PagePainter() = default;
 
@@ -60,7 +60,7 @@ const QRawFont* PagePainter::RawFont(int face) {
     if (face < 0 || face >= FaceCount()) {
         return nullptr;
     }
-    const auto key = std::make_pair(face, font_->Points());
+    const auto key = std::make_pair(face, CurrentFont().Points());
     auto found = rawFonts_.find(key);
     if (found == rawFonts_.end()) {
         auto data = faceData_.find(face);
@@ -68,7 +68,7 @@ const QRawFont* PagePainter::RawFont(int face) {
             data = faceData_.emplace(face, FaceBytes(FaceById(face))).first;
         }
         QRawFont raw;
-        raw.loadFromData(data->second, font_->Points(), QFont::PreferNoHinting);
+        raw.loadFromData(data->second, CurrentFont().Points(), QFont::PreferNoHinting);
         found = rawFonts_.emplace(key, raw).first;
     }
     return found->second.isValid() ? &found->second : nullptr;
@@ -87,14 +87,14 @@ const QImage* PagePainter::Image(int32_t graphic) {
     return &found->second;
 }
 
-void PagePainter::DrawRun(QPainter& painter, int face, double x, double baseline,
-                          const uint16_t* glyphs, size_t count) {
+void PagePainter::DrawRun(int face, double x, double baseline, const uint16_t* glyphs,
+                          size_t count) {
     const QRawFont* raw = RawFont(face);
     if (raw == nullptr || count == 0) {
         return;
     }
     const Face& own = FaceById(face);
-    const double scale = font_->Points() / 1000.0;
+    const double scale = CurrentFont().Points() / 1000.0;
     indexes_.clear();
     positions_.clear();
     double pen = x;
@@ -107,11 +107,10 @@ void PagePainter::DrawRun(QPainter& painter, int face, double x, double baseline
     run.setRawFont(*raw);
     run.setGlyphIndexes(indexes_);
     run.setPositions(positions_);
-    painter.drawGlyphRun(QPointF(0, 0), run);
+    painter_->drawGlyphRun(QPointF(0, 0), run);
 }
 
-void PagePainter::DrawCodes(QPainter& painter, int face, double x, double baseline,
-                            std::string_view codes) {
+void PagePainter::DrawCodes(int face, double x, double baseline, std::string_view codes) {
     if (face < 0 || face >= FaceCount()) {
         return;
     }
@@ -128,51 +127,22 @@ void PagePainter::DrawCodes(QPainter& painter, int face, double x, double baseli
     for (const char code : codes) {
         glyphs_.push_back(found->second[static_cast<uint8_t>(code)]);
     }
-    DrawRun(painter, face, x, baseline, glyphs_.data(), glyphs_.size());
+    DrawRun(face, x, baseline, glyphs_.data(), glyphs_.size());
 }
 
-void PagePainter::DrawNumber(QPainter& painter, const SpoolRecord& record, int index) {
-    const long number = record.kind == Record::PageNumber ? index + 1 : document_.PageTotal();
-    layout_.LayNumber(*font_, record.x, kPageWidth, number);
-    const double baseline = record.y + font_->Ascent();
-    for (const LaidRun& run : layout_.Runs()) {
-        const size_t count = run.end - run.begin;
-        Show(painter, run.face, run.encoding, run.x, baseline,
-             std::string_view(layout_.Codes()).substr(run.begin, count),
-             layout_.Glyphs().data() + run.begin, count);
-    }
-}
-
-void PagePainter::Show(QPainter& painter, int face, Encoding encoding, double x, double baseline,
-                       std::string_view codes, const uint16_t* glyphs, size_t count) {
+void PagePainter::DrawText(int face, Encoding encoding, double x, double baseline,
+                           std::string_view codes, const uint16_t* glyphs, const char32_t*,
+                           size_t count) {
     if (encoding == Encoding::Windows1252) {
-        DrawCodes(painter, face, x, baseline, codes);
+        DrawCodes(face, x, baseline, codes);
     } else {
-        DrawRun(painter, face, x, baseline, glyphs, count);
+        DrawRun(face, x, baseline, glyphs, count);
     }
 }
 
-void PagePainter::Draw(QPainter& painter, const SpoolRecord& record, int index) {
-    switch (record.kind) {
-        case Record::Font:
-            if (static_cast<int>(record.font) < FontCount()) {
-                font_ = &FontById(static_cast<int>(record.font));
-            }
-            break;
-        case Record::Run:
-            Show(painter, record.face, record.encoding, record.x, record.y, record.codes,
-                 record.glyphs.data(), record.glyphs.size());
-            break;
-        case Record::PageNumber:
-        case Record::PageCount:
-            DrawNumber(painter, record, index);
-            break;
-        case Record::Graphic:
-            if (const QImage* image = Image(record.graphic)) {
-                const float* r = record.rect;
-                painter.drawImage(QRectF(QPointF(r[0], r[1]), QPointF(r[2], r[3])), *image);
-            }
-            break;
+void PagePainter::DrawGraphic(int32_t graphic, const float* rect) {
+    if (const QImage* image = Image(graphic)) {
+        painter_->drawImage(QRectF(QPointF(rect[0], rect[1]), QPointF(rect[2], rect[3])), *image);
     }
 }
 
@@ -186,11 +156,12 @@ bool PagePainter::Paint(QPainter& painter, int index) {
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.setPen(Qt::black);
     painter.scale(device->logicalDpiX() / kPointsPerInch, device->logicalDpiY() / kPointsPerInch);
-    font_ = &FontById(document_.PageFont(index));
+    painter_ = &painter;
+    StartPage(index);
     RecordReader reader(document_, index);
     SpoolRecord record;
     while (reader.Next(record)) {
-        Draw(painter, record, index);
+        Draw(record);
     }
     painter.restore();
     return !reader.Failed();

@@ -11,20 +11,17 @@
 #include <utility>
 #include <vector>
 
-#include "pelm32/text_layout.h"
+#include "pelm32/spool_records.h"
 
 class QPainter;
 class QPagedPaintDevice;
 
 namespace pelm32 {
 
-class Document;
-struct SpoolRecord;
-
-class PagePainter {
+class PagePainter : public RecordDrawer {
   public:
     explicit PagePainter(const Document& document);
-    ~PagePainter();
+    ~PagePainter() override;
 
     // Paints one page (0-based); the painter's device may have any
     // resolution. False when the spool could not be read.
@@ -33,24 +30,22 @@ class PagePainter {
     // device page each. False when a page could not be painted.
     bool PaintPages(QPainter& painter, QPagedPaintDevice& device, int first, int last);
 
+  protected:
+    void DrawText(int face, Encoding encoding, double x, double baseline, std::string_view codes,
+                  const uint16_t* glyphs, const char32_t* characters, size_t count) override;
+    void DrawGraphic(int32_t graphic, const float* rect) override;
+
   private:
-    void Draw(QPainter& painter, const SpoolRecord& record, int index);
-    void Show(QPainter& painter, int face, Encoding encoding, double x, double baseline,
-              std::string_view codes, const uint16_t* glyphs, size_t count);
-    void DrawRun(QPainter& painter, int face, double x, double baseline, const uint16_t* glyphs,
-                 size_t count);
-    void DrawCodes(QPainter& painter, int face, double x, double baseline, std::string_view codes);
-    void DrawNumber(QPainter& painter, const SpoolRecord& record, int index);
+    void DrawRun(int face, double x, double baseline, const uint16_t* glyphs, size_t count);
+    void DrawCodes(int face, double x, double baseline, std::string_view codes);
     const QRawFont* RawFont(int face);
     const QImage* Image(int32_t graphic);
 
-    const Document& document_;
-    const Font* font_ = nullptr;
+    QPainter* painter_ = nullptr;
     std::map<std::pair<int, double>, QRawFont> rawFonts_;
     std::map<int, QByteArray> faceData_;
     std::map<int, std::array<uint16_t, 256>> codeGlyphs_;
     std::map<int32_t, QImage> images_;
-    TextLayout layout_;
     std::vector<uint16_t> glyphs_;
     QList<quint32> indexes_;
     QList<QPointF> positions_;
