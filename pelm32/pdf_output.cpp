@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <vector>
 
 #include "pelm32/document.h"
@@ -117,9 +119,22 @@ class DescriptorSink : public pdf::ByteSink {
     std::vector<char> buffer_;
 };
 
+// The document written out; what goes wrong is told in why, never thrown
+// at the program that called the engine.
+bool WriteOut(const Document& document, pdf::ByteSink& file, std::string& why) {
+    try {
+        return WriteDocumentPdf(document, file, why);
+    } catch (const std::bad_alloc&) {
+        why = "not enough memory";
+    } catch (const std::exception& error) {
+        why = error.what();
+    }
+    return false;
+}
+
 bool Render(const Document& document, int fd, std::string& why) {
     DescriptorSink file(fd);
-    const bool written = WriteDocumentPdf(document, file, why);
+    const bool written = WriteOut(document, file, why);
     if (!file.Flush() || file.Error() != 0) {
         why = std::strerror(file.Error());
         return false;

@@ -108,7 +108,7 @@ TextCursor::TextCursor(const char* bytes, size_t length, bool forLayout)
       utf8_(IsValidUtf8(bytes, length)),
       forLayout_(forLayout) {}
 
-bool TextCursor::Next(char32_t& character) {
+bool TextCursor::NextDecoded(char32_t& character) {
     if (pendingSpaces_ > 0) {
         --pendingSpaces_;
         ++column_;

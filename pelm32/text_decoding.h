@@ -22,9 +22,19 @@ class TextCursor {
     // (for titles and names rather than drawn text).
     TextCursor(const char* bytes, size_t length, bool forLayout = true);
     // The next character to draw; false at the end of the text.
-    bool Next(char32_t& character);
+    bool Next(char32_t& character) {
+        // Printable ASCII, most of any text, goes straight through.
+        if (pendingSpaces_ == 0 && position_ < end_ && *position_ >= 0x20 && *position_ < 0x7F) {
+            character = *position_++;
+            ++column_;
+            return true;
+        }
+        return NextDecoded(character);
+    }
 
   private:
+    bool NextDecoded(char32_t& character);
+
     const unsigned char* position_;
     const unsigned char* end_;
     bool utf8_;

@@ -17,7 +17,13 @@ void TextLayout::Lay(const Font& font, double x, double pageWidth, TextCursor& c
         const Placement& place = font.Place(c);
         const double advance = place.width * scale;
         if (place.face >= 0 && pen + advance > 0.0) {
-            Append(place, pen, c);
+            if (place.code != 0 && !runs_.empty() && runs_.back().face == place.face &&
+                runs_.back().encoding == Encoding::Windows1252) {
+                codes_.push_back(static_cast<char>(place.code));  // the common case, inline
+                ++runs_.back().end;
+            } else {
+                Append(place, pen, c);
+            }
             if (c != U' ') {
                 inkRuns = runs_.size();
                 inkCodes = codes_.size();
