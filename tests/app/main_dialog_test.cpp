@@ -190,6 +190,10 @@ class MainDialogTest : public ::testing::Test {
     void TearDown() override {
         ResetMessageBoxSeam();
         EXPECT_EQ(chdir(previousFolder_.c_str()), 0);
+        for (const std::string& pdf : Pdfs()) {
+            EXPECT_TRUE(pelm32_test::QpdfClean(pdf));
+            EXPECT_TRUE(pelm32_test::GhostscriptReads(pdf));
+        }
     }
 
     std::string Write(const std::string& name, const std::string& bytes) {
