@@ -1,5 +1,6 @@
 // Files, the current directory and the error mode over POSIX.
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -46,7 +47,8 @@ int OpenFlags(DWORD desiredAccess) {
     bool read = (desiredAccess & GENERIC_READ) != 0;
     bool write = (desiredAccess & GENERIC_WRITE) != 0;
     int flags = read && write ? O_RDWR : write ? O_WRONLY : O_RDONLY;
-    // Non-blocking, so that opening a FIFO without a writer never waits.
+    // Non-blocking, so that opening a FIFO without a writer never waits;
+    // reads wait for data themselves.
     return flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 }
 
@@ -83,21 +85,41 @@ DWORD ReadDisk(OpenFile& file, char* buffer, DWORD wanted, DWORD& got) {
     return ERROR_SUCCESS;
 }
 
-// A pipe or device gives what it has; with nothing ready that is 0 bytes.
+// Waits until a pipe or device has something to read, or a pipe's writers
+// have gone. A FIFO opened before any writer came waits for one.
+DWORD WaitUntilReadable(int fd) {
+    pollfd wanted{fd, POLLIN, 0};
+    while (poll(&wanted, 1, -1) < 0) {
+        if (errno != EINTR) {
+            return WindowsErrorFromErrno(errno);
+        }
+    }
+    return ERROR_SUCCESS;
+}
+
+// A pipe or device gives what it has, waiting until it has something, as
+// Windows does. A pipe whose writers have closed fails as a broken pipe, as
+// on Windows; a device at its end gives 0 bytes.
 DWORD ReadStream(OpenFile& file, char* buffer, DWORD wanted, DWORD& got) {
+    if (wanted == 0) {
+        return ERROR_SUCCESS;
+    }
     for (;;) {
+        if (DWORD error = WaitUntilReadable(file.fd); error != ERROR_SUCCESS) {
+            return error;
+        }
         ssize_t n = read(file.fd, buffer, wanted);
-        if (n >= 0) {
+        if (n > 0) {
             got = static_cast<DWORD>(n);
             return ERROR_SUCCESS;
         }
-        if (errno == EINTR) {
-            continue;
+        if (n == 0) {
+            return file.type == FILE_TYPE_PIPE ? ERROR_BROKEN_PIPE : ERROR_SUCCESS;
         }
-        if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            return ERROR_SUCCESS;
+        // Interrupted, or another reader took what the wait saw: wait again.
+        if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
+            return errno == EIO ? ERROR_READ_FAULT : WindowsErrorFromErrno(errno);
         }
-        return errno == EIO ? ERROR_READ_FAULT : WindowsErrorFromErrno(errno);
     }
 }
 

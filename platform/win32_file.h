@@ -8,8 +8,10 @@
 //   one. Share mode 0 holds an exclusive flock until CloseHandle, so a file
 //   another holder has locked fails with ERROR_SHARING_VIOLATION; any other
 //   share mode holds a shared flock. A folder fails with ERROR_ACCESS_DENIED.
-//   Sources that are not regular files are opened without blocking and never
-//   wait for data: a read with nothing ready gives 0 bytes.
+//   Opening a pipe or device never waits. ReadFile on one waits until it has
+//   data and gives what it has, up to the bytes asked for; a pipe whose
+//   writers have all closed fails with ERROR_BROKEN_PIPE, as on Windows, and
+//   a device at its end gives 0 bytes.
 // - The folder separator is "/"; "\" and ":" are ordinary name characters.
 // - Directory search patterns know "*" and "?" (nothing else is special) in
 //   the last path element; a pattern ending in ".*" also matches the names

@@ -57,6 +57,9 @@ struct OpenFileRecord {
     // Once a read has failed the file gives no more text, so a reader that
     // loops until the end always stops.
     bool readFailed = false;
+    // A pipe or device line ended in a CR with nothing after it yet: an LF
+    // that comes first in the next read still belongs to that line end.
+    bool lineFeedPending = false;
     unsigned char* buffer = nullptr;
 
     ~OpenFileRecord() { std::free(buffer); }
@@ -182,22 +185,43 @@ Peek RefillDisk(OpenFileRecord& record) {
     return got > 0 ? Peek::kByte : Peek::kEnd;
 }
 
-// Pipes and devices give one byte per read; their end-of-file error is just the end.
+// A pipe's end is its writer's close (a broken pipe on Windows) or the
+// end-of-file error; a device's is a read that gives nothing.
+bool IsStreamEnd(const GateOutcome<BOOL>& read) {
+    return read.errorNumber == kPastEndOfFile || read.systemError == ERROR_BROKEN_PIPE;
+}
+
+// Pipes and devices are read a block at a time too, each read giving what
+// the source has, waiting until it has something.
 Peek RefillStream(OpenFileRecord& record) {
-    record.base += record.position;
-    record.position = 0;
-    record.count = 0;
-    DWORD got = 0;
-    auto read = ThroughSystemCallGate(
-        [&] { return ReadFile(record.handle, record.buffer, 1, &got, nullptr); });
-    if (read.failed) {
-        if (read.errorNumber == kPastEndOfFile) {
+    for (;;) {
+        record.base += record.position;
+        record.position = 0;
+        record.count = 0;
+        DWORD got = 0;
+        auto read = ThroughSystemCallGate(
+            [&] { return ReadFile(record.handle, record.buffer, record.length, &got, nullptr); });
+        if (read.failed) {
+            return IsStreamEnd(read) ? Peek::kEnd : FailRead(record, read.errorNumber);
+        }
+        record.count = got;
+        if (got == 0) {
             return Peek::kEnd;
         }
-        return FailRead(record, read.errorNumber);
+        if (std::exchange(record.lineFeedPending, false) && record.buffer[0] == kLineFeed) {
+            record.position = 1;
+        }
+        if (record.position < record.count) {
+            return Peek::kByte;
+        }
     }
-    record.count = got;
-    return got > 0 ? Peek::kByte : Peek::kEnd;
+}
+
+// Only a disk file shared for writing takes every byte fresh from the
+// system; a pipe's bytes exist once, so a buffered one is never dropped.
+bool FreshBytesOnly(const OpenFileRecord& record) {
+    return record.kind == kDiskKind &&
+           (record.sharing & kSharingCodeBits) >= kFirstWriteSharingCode;
 }
 
 // Makes the next byte stand at buffer[position] without consuming it.
@@ -205,11 +229,28 @@ Peek PeekNextByte(OpenFileRecord& record) {
     if (record.readFailed) {
         return Peek::kEnd;  // reported when it happened
     }
-    bool sharedForWriting = (record.sharing & kSharingCodeBits) >= kFirstWriteSharingCode;
-    if (record.position < record.count && !sharedForWriting) {
+    if (record.position < record.count && !FreshBytesOnly(record)) {
         return Peek::kByte;
     }
     return record.kind == kDiskKind ? RefillDisk(record) : RefillStream(record);
+}
+
+// After a CR: an LF that follows is part of the line end, also in the next
+// block. A pipe is not waited on for it, so a line is handed out as soon as
+// its CR arrives; the next read skips the LF. False when a read failed.
+bool SkipLineFeedAfterCarriageReturn(OpenFileRecord& record) {
+    if (record.kind != kDiskKind && record.position == record.count) {
+        record.lineFeedPending = true;
+        return true;
+    }
+    Peek peek = PeekNextByte(record);
+    if (peek == Peek::kFailed) {
+        return false;
+    }
+    if (peek == Peek::kByte && record.buffer[record.position] == kLineFeed) {
+        ++record.position;
+    }
+    return true;
 }
 
 // The index of the first CR or end-of-data mark in bytes, or count.
@@ -383,7 +424,7 @@ DynamicString ReadLine(std::int32_t fileNumber) {
         RecordErrorNumber(kWrongFileMode);
         return DynamicString();
     }
-    bool sharedForWriting = (record->sharing & kSharingCodeBits) >= kFirstWriteSharingCode;
+    const bool oneByteAtATime = FreshBytesOnly(*record);
     LineGatherer line;
     std::uint64_t consumed = 0;
     for (;;) {
@@ -396,7 +437,7 @@ DynamicString ReadLine(std::int32_t fileNumber) {
         }
         // Take every byte up to a CR or the mark straight from the block.
         const unsigned char* bytes = record->buffer + record->position;
-        std::size_t available = sharedForWriting ? 1 : record->count - record->position;
+        std::size_t available = oneByteAtATime ? 1 : record->count - record->position;
         std::size_t text = LineTextLength(bytes, available);
         line.Add(bytes, text);
         record->position += static_cast<std::uint32_t>(text);
@@ -408,14 +449,8 @@ DynamicString ReadLine(std::int32_t fileNumber) {
             break;
         }
         ++record->position;  // the CR
-        if (record->kind == kDiskKind) {
-            peek = PeekNextByte(*record);
-            if (peek == Peek::kFailed) {
-                return DynamicString();
-            }
-            if (peek == Peek::kByte && record->buffer[record->position] == kLineFeed) {
-                ++record->position;
-            }
+        if (!SkipLineFeedAfterCarriageReturn(*record)) {
+            return DynamicString();
         }
         return line.Take();
     }

@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/win32.h"
@@ -171,24 +173,48 @@ TEST_F(FilePosix, TruncatedOrRemovedFileReadsWhatIsLeft) {
     CloseHandle(h);
 }
 
-TEST_F(FilePosix, PipesAndDevicesNeverWait) {
+TEST_F(FilePosix, PipeReadWaitsForItsWriterAndItsCloseIsABrokenPipe) {
     std::string fifo = folder_ + "/fifo";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     HANDLE pipe = Open(fifo);
     ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetFileType(pipe), FILE_TYPE_PIPE);
-    char byte = 0;
+    // The writer comes only after the first read has started waiting.
+    std::thread writer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        int fd = open(fifo.c_str(), O_WRONLY);
+        EXPECT_EQ(write(fd, "abc", 3), 3);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        close(fd);
+    });
+    char buffer[8] = {};
     DWORD got = 9;
-    EXPECT_TRUE(ReadFile(pipe, &byte, 1, &got, nullptr));
+    EXPECT_TRUE(ReadFile(pipe, buffer, sizeof buffer, &got, nullptr));
+    EXPECT_EQ(std::string(buffer, got), "abc");
+    SetLastError(0);
+    EXPECT_FALSE(ReadFile(pipe, buffer, sizeof buffer, &got, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_BROKEN_PIPE);
     EXPECT_EQ(got, 0u);
+    writer.join();
     CloseHandle(pipe);
+}
 
+TEST_F(FilePosix, DeviceReadGivesWhatItHasUpToTheBytesAskedFor) {
+    std::vector<char> buffer(4096, 'x');
+    DWORD got = 9;
     HANDLE null = Open("/dev/null", FILE_SHARE_READ);
     ASSERT_NE(null, INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetFileType(null), FILE_TYPE_CHAR);
-    EXPECT_TRUE(ReadFile(null, &byte, 1, &got, nullptr));
+    EXPECT_TRUE(ReadFile(null, buffer.data(), 1, &got, nullptr));
     EXPECT_EQ(got, 0u);
     CloseHandle(null);
+
+    HANDLE zero = Open("/dev/zero", FILE_SHARE_READ);
+    ASSERT_NE(zero, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(ReadFile(zero, buffer.data(), 4096, &got, nullptr));
+    EXPECT_EQ(got, 4096u);
+    EXPECT_EQ(buffer, std::vector<char>(4096, 0));
+    CloseHandle(zero);
 }
 
 TEST_F(FilePosix, CurrentDirectoryAsksForTheSizeItNeeds) {

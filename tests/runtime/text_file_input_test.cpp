@@ -1,15 +1,22 @@
 #include "runtime/text_file_input.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "runtime/error_numbers.h"
@@ -45,14 +52,12 @@ DynamicString D(const std::string& s) {
     return DynamicString(std::string_view(s));
 }
 
-// Reads a file the way the report printer does; also fails the test on any
-// error number left behind or on a loop that would not end.
-std::vector<std::string> ReadAllLines(const std::string& path) {
+// Reads an open file to its end the way the report printer does, and closes
+// it; also fails the test on any error number left behind or on a loop that
+// would not end.
+std::vector<std::string> ReadLinesToTheEnd(std::int32_t number) {
     ErrorSlot slot;
     std::vector<std::string> lines;
-    std::int32_t number = NextFreeFileNumber();
-    OpenForInput(D(path), number);
-    EXPECT_EQ(ReadAndClearErrorNumber(), 0);
     while (~AtEndOfFile(number) != 0) {
         lines.push_back(ReadLine(number).ToStdString());
         EXPECT_EQ(ReadAndClearErrorNumber(), 0);
@@ -64,6 +69,14 @@ std::vector<std::string> ReadAllLines(const std::string& path) {
     CloseFile(number);
     EXPECT_EQ(ReadAndClearErrorNumber(), 0);
     return lines;
+}
+
+std::vector<std::string> ReadAllLines(const std::string& path) {
+    ErrorSlot slot;
+    std::int32_t number = NextFreeFileNumber();
+    OpenForInput(D(path), number);
+    EXPECT_EQ(ReadAndClearErrorNumber(), 0);
+    return ReadLinesToTheEnd(number);
 }
 
 struct LineCase {
@@ -348,26 +361,134 @@ TEST(OpenForInput, PathLongerThan255BytesOpensTheFileItNames) {
     EXPECT_NE(ReadAndClearErrorNumber(), 0);
 }
 
-TEST(OpenForInput, PipeIsReadByteByByteWithoutWaitingAndKeepsTheLfAfterACr) {
-    ErrorSlot slot;
-    TempFolder folder;
-    std::string fifo = folder.Path() + "/fifo";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    int keep = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);  // keeps the written bytes alive
-    int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
-    ASSERT_GE(writer, 0);
-    ASSERT_EQ(write(writer, "A\r\nB", 4), 4);
-    close(writer);
-    OpenForInput(D(fifo), 50);
-    EXPECT_EQ(ReadAndClearErrorNumber(), 0);
+struct PipeCase {
+    const char* name;
+    std::vector<std::string> writes;  // each after a pause
     std::vector<std::string> lines;
-    while (AtEndOfFile(50) == 0 && lines.size() < 10) {
-        lines.push_back(ReadLine(50).ToStdString());
+};
+
+// Writes each piece after a pause, so the reader meets an empty pipe
+// before each one, then closes the pipe.
+void WriteWithPauses(int fd, const std::vector<std::string>& writes) {
+    for (const std::string& bytes : writes) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(15));
+        EXPECT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
     }
-    EXPECT_EQ(lines, (std::vector<std::string>{"A", "\nB"}));
+    std::this_thread::sleep_for(std::chrono::milliseconds(15));
+    close(fd);
+}
+
+// Opens the read end under a number before the writer starts, reads every
+// line while the writer runs, and gives the lines.
+std::vector<std::string> ReadWhileWriting(const std::string& path,
+                                          const std::function<void()>& writer) {
+    ErrorSlot slot;
+    std::int32_t number = NextFreeFileNumber();
+    OpenForInput(D(path), number);
     EXPECT_EQ(ReadAndClearErrorNumber(), 0);
-    CloseFile(50);
-    close(keep);
+    std::thread writing(writer);
+    std::vector<std::string> lines = ReadLinesToTheEnd(number);
+    writing.join();
+    return lines;
+}
+
+TEST(ReadLine, PipeWaitsForAPausingWriterAndEndsOnlyAtItsClose) {
+    const std::string x300(300, 'x');
+    const std::vector<PipeCase> cases = {
+        {"nothing written", {}, {}},
+        {"writer that pauses between lines",
+         {"first\r\n", "second\r\n", "third"},
+         {"first", "second", "third"}},
+        {"CR LF split across writes", {"first\r", "\nsecond\r", "\n"}, {"first", "second"}},
+        {"CR, then a CR in the next write", {"a\r", "\rb"}, {"a", "", "b"}},
+        {"an LF not after a CR stays", {"a\r", "b\n", "\nc"}, {"a", "b\n\nc"}},
+        {"a line in pieces", {"fi", "rst", "\r\nsec", "ond"}, {"first", "second"}},
+        {"mark in a later write",
+         {"a\r\n",
+          "b\x1A"
+          "c\r\n"},
+         {"a", "b"}},
+        {"line longer than a block across writes",
+         {x300, x300 + "\r\n", "end"},
+         {x300 + x300, "end"}},
+    };
+    TempFolder folder;
+    for (const PipeCase& c : cases) {
+        // A FIFO whose writer opens it only after the reader has started. A
+        // second read end, never read, lets the writer open whatever the reader does.
+        std::string fifo = folder.Path() + "/fifo";
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        int spare = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+        EXPECT_EQ(ReadWhileWriting(fifo,
+                                   [&] {
+                                       std::this_thread::sleep_for(std::chrono::milliseconds(15));
+                                       WriteWithPauses(open(fifo.c_str(), O_WRONLY), c.writes);
+                                   }),
+                  c.lines)
+            << "FIFO: " << c.name;
+        close(spare);
+        unlink(fifo.c_str());
+
+        // A pipe named by its descriptor, as a shell's process substitution gives.
+        int ends[2];
+        ASSERT_EQ(pipe(ends), 0);
+        EXPECT_EQ(ReadWhileWriting("/dev/fd/" + std::to_string(ends[0]),
+                                   [&] { WriteWithPauses(ends[1], c.writes); }),
+                  c.lines)
+            << "pipe: " << c.name;
+        close(ends[0]);
+    }
+}
+
+struct ReadCounts {
+    std::uint64_t bytes = 0;
+    std::uint64_t calls = 0;
+};
+
+// The bytes a process has read and its read system calls, from /proc.
+ReadCounts ReadCountsOf(pid_t pid) {
+    std::ifstream io("/proc/" + std::to_string(pid) + "/io");
+    ReadCounts counts;
+    std::string key;
+    std::uint64_t value = 0;
+    while (io >> key >> value) {
+        if (key == "rchar:") {
+            counts.bytes = value;
+        } else if (key == "syscr:") {
+            counts.calls = value;
+        }
+    }
+    return counts;
+}
+
+TEST(ReadLine, DeviceThatNeverEndsIsReadInBlocks) {
+    if (access("/proc/self/io", R_OK) != 0) {
+        GTEST_SKIP() << "no /proc/self/io";
+    }
+    // /dev/zero holds no line end, so its one line never ends: a child reads
+    // it while this process counts the child's reads.
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        ErrorSlot slot;
+        OpenForInput("/dev/zero", 51);
+        while (AtEndOfFile(51) == 0) {
+            ReadLine(51);
+        }
+        _exit(1);
+    }
+    constexpr std::uint64_t kEnough = 1 << 18;
+    ReadCounts counts;
+    for (int wait = 0; wait < 3000 && counts.bytes < kEnough; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        counts = ReadCountsOf(child);
+    }
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    ASSERT_GE(counts.bytes, kEnough);
+    EXPECT_GE(counts.bytes / counts.calls, 64u)
+        << counts.calls << " reads for " << counts.bytes << " bytes";
 }
 
 TEST(FileNumberServices, NumbersThatAreNotOpen) {
