@@ -3,14 +3,7 @@
 // missing and broken bitmaps, documents open at once. Every PDF written must
 // pass qpdf --check with no warning, and nothing may appear outside the
 // output folder.
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -19,13 +12,13 @@
 #include <vector>
 
 #include "engine/pelm32.h"
+#include "tests/fuzz/fuzz_support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-fs::path work;
-fs::path output;
+FuzzFolders folders;
 
 // Reads the fuzzer's bytes as calls; past the end every read gives zeros.
 class Input {
@@ -69,54 +62,15 @@ class Input {
     size_t at_ = 0;
 };
 
-std::set<std::string> Entries(const fs::path& folder) {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        names.insert(entry.path().filename().string());
-    }
-    return names;
-}
-
-std::string Quoted(const std::string& path) {
-    std::string out = "'";
-    for (const char c : path) {
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return out + "'";
-}
-
-std::string Run(const std::string& command, int& status) {
-    std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
-    char buffer[4096];
-    size_t n;
-    while (pipe != nullptr && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        out.append(buffer, n);
-    }
-    status = pipe == nullptr ? -1 : pclose(pipe);
-    return out;
-}
-
-void Fail(const std::string& why) {
-    std::fprintf(stderr, "engine_fuzz: %s\n", why.c_str());
-    std::abort();
-}
-
 // Each finished document leaves at most one file, a clean PDF, which is
 // then removed so the folder stays small.
 void CheckOutput() {
-    for (const std::string& name : Entries(output)) {
-        const fs::path pdf = output / name;
+    for (const std::string& name : FolderEntries(folders.output)) {
+        const fs::path pdf = folders.output / name;
         if (pdf.extension() != ".pdf") {
-            Fail("unexpected file in the output folder: " + name);
+            FuzzFail("unexpected file in the output folder: " + name);
         }
-        int status = 0;
-        const std::string report = Run("qpdf --check " + Quoted(pdf.string()) + " 2>&1", status);
-        if (status != 0 || report.find("WARNING") != std::string::npos) {
-            const fs::path kept = fs::temp_directory_path() / "engine_fuzz_failed.pdf";
-            fs::copy_file(pdf, kept, fs::copy_options::overwrite_existing);
-            Fail("qpdf --check failed on " + kept.string() + ":\n" + report);
-        }
+        CheckedPageCount(pdf);
         fs::remove(pdf);
     }
 }
@@ -135,31 +89,14 @@ const char* Bitmap(Input& in) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    std::string pattern = (fs::temp_directory_path() / "engine-fuzz-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-        Fail("cannot make a working folder");
-    }
-    work = fs::path(pattern) / "work";
-    output = fs::path(pattern) / "out";
-    fs::create_directories(work);
-    fs::create_directories(output);
-    const char* examples = std::getenv("PELM32_EXAMPLES_DIR");
-    for (const char* bitmap : {"Logo.bmp", "watermark.bmp"}) {
-        fs::copy_file(fs::path(examples != nullptr ? examples : "examples") / bitmap,
-                      work / bitmap);
-    }
-    std::ofstream(work / "broken.bmp") << "BM not really a bitmap";
-    setenv("PELM32_OUTPUT_DIR", output.c_str(), 1);
-    setenv("PELM32_PREVIEW", "0", 1);
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    if (chdir(work.c_str()) != 0) {
-        Fail("cannot enter the working folder");
-    }
+    folders = EnterEngineFolders();
+    CopyExampleBitmaps(folders.work);
+    std::ofstream(folders.work / "broken.bmp") << "BM not really a bitmap";
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::set<std::string> workBefore = Entries(work);
+    static const std::set<std::string> workBefore = FolderEntries(folders.work);
     Input in(data, size);
     std::vector<int32_t> open;
     int32_t lastFinished = 0;
@@ -235,8 +172,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         pmFinishDoc(doc, 4);
     }
     CheckOutput();
-    if (Entries(work) != workBefore) {
-        Fail("a file appeared outside the output folder");
+    if (FolderEntries(folders.work) != workBefore) {
+        FuzzFail("a file appeared outside the output folder");
     }
     return 0;
 }
