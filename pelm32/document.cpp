@@ -21,8 +21,8 @@ float Bounded(double points, double low, double high) {
 
 }  // namespace
 
-Document::Document(std::string title)
-    : title_(std::move(title)), font_(FindFont(kDefaultFace, kDefaultPoints)) {
+Document::Document(std::string title, const Paper& paper)
+    : title_(std::move(title)), paper_(paper), font_(FindFont(kDefaultFace, kDefaultPoints)) {
     pages_.push_back({spool_.Size(), font_});
 }
 
@@ -67,7 +67,7 @@ void Document::SetFont(double points, const char* faceName) {
 }
 
 bool Document::LineBoxOnPage(double x, double top) const {
-    return std::isfinite(x) && std::isfinite(top) && x < kPageWidth && top < kPageHeight &&
+    return std::isfinite(x) && std::isfinite(top) && x < PageWidth() && top < PageHeight() &&
            top + FontById(font_).LineHeight() > 0.0;
 }
 
@@ -81,8 +81,12 @@ void Document::Text(float x, float y, const char* text) {
         return;
     }
     TextCursor cursor(text, std::strlen(text));
-    layout_.Lay(FontById(font_), left, kPageWidth, cursor);
+    layout_.Lay(FontById(font_), left, PageWidth(), cursor);
     AppendRuns(top + FontById(font_).Ascent());
+    if (!layout_.Runs().empty()) {
+        lineTop_ = top;
+        lineInkEnd_ = layout_.InkEnd();
+    }
 }
 
 void Document::AppendRuns(double baseline) {
@@ -114,6 +118,7 @@ void Document::AppendNumberRecord(Record kind, float x, float y) {
     AppendKind(kind);
     spool_.AppendValue(static_cast<float>(left));
     spool_.AppendValue(static_cast<float>(top));
+    spool_.AppendValue(static_cast<float>(top == lineTop_ ? lineInkEnd_ : 0.0));
 }
 
 void Document::PageNumber(float x, float y) {
@@ -132,19 +137,20 @@ void Document::DrawGraphic(int32_t graphic, float left, float top, float right, 
     const double r = std::fmax(left, right) * kPointsPerInch;
     const double t = std::fmin(top, bottom) * kPointsPerInch;
     const double b = std::fmax(top, bottom) * kPointsPerInch;
-    if (!(r > 0.0 && b > 0.0 && l < kPageWidth && t < kPageHeight && r > l && b > t)) {
+    if (!(r > 0.0 && b > 0.0 && l < PageWidth() && t < PageHeight() && r > l && b > t)) {
         return;  // off the page, empty or not a number
     }
     AppendKind(Record::Graphic);
     spool_.AppendValue(graphic);
-    spool_.AppendValue(Bounded(l, 0, kPageWidth));
-    spool_.AppendValue(Bounded(t, 0, kPageHeight));
-    spool_.AppendValue(Bounded(r, 0, kPageWidth));
-    spool_.AppendValue(Bounded(b, 0, kPageHeight));
+    spool_.AppendValue(Bounded(l, 0, PageWidth()));
+    spool_.AppendValue(Bounded(t, 0, PageHeight()));
+    spool_.AppendValue(Bounded(r, 0, PageWidth()));
+    spool_.AppendValue(Bounded(b, 0, PageHeight()));
 }
 
 void Document::NewPage() {
     pages_.push_back({spool_.Size(), font_});
+    lineTop_ = -1;
 }
 
 bool Document::Finish() {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "pelm32/bitmap.h"
+#include "pelm32/paper.h"
 #include "pelm32/spool.h"
 #include "pelm32/text_layout.h"
 
@@ -15,9 +16,6 @@ namespace pelm32 {
 
 // Positions on the page are points from its top left corner.
 constexpr double kPointsPerInch = 72.0;
-// A4 portrait.
-constexpr double kPageWidth = 210.0 / 25.4 * kPointsPerInch;
-constexpr double kPageHeight = 297.0 / 25.4 * kPointsPerInch;
 // Farthest a graphic's edge may lie off the page: further ones are cut
 // there, so every position written stays a modest number.
 constexpr double kGraphicReach = 100.0 * kPointsPerInch;
@@ -27,18 +25,21 @@ enum class Record : uint8_t {
     Font = 1,    // uint32 font id
     Run,         // int32 face, uint8 Encoding, float x, float baseline, uint32 n,
                  // then n bytes (Windows1252) or n x (uint16 glyph, uint32 character)
-    PageNumber,  // float x, float top
-    PageCount,   // float x, float top
+    PageNumber,  // float x, float top, float floor (where the text before it on its line ends)
+    PageCount,   // the same
     Graphic,     // int32 graphic id, float left, top, right, bottom
 };
 
 class Document {
   public:
-    // The title as UTF-8.
-    explicit Document(std::string title);
+    // The title as UTF-8; every page is of the paper given.
+    Document(std::string title, const Paper& paper);
 
     bool Good() const { return spool_.Good(); }
     const std::string& Title() const { return title_; }
+    const Paper& PagePaper() const { return paper_; }
+    double PageWidth() const { return paper_.width; }
+    double PageHeight() const { return paper_.height; }
 
     int32_t AddGraphic(const char* fileName);
     void SetFont(double points, const char* faceName);
@@ -71,11 +72,15 @@ class Document {
     void AppendNumberRecord(Record kind, float x, float y);
 
     std::string title_;
+    const Paper& paper_;
     SpoolFile spool_;
     std::vector<PageStart> pages_;
     std::vector<Bitmap> graphics_;
     int font_;
     TextLayout layout_;
+    // The last text drawn on the page: its top and where its ink ends.
+    double lineTop_ = -1;
+    double lineInkEnd_ = 0;
 };
 
 }  // namespace pelm32

@@ -41,7 +41,7 @@ class PageWriter : public RecordDrawer {
     uint32_t SharedContent(const std::string& key, const pdf::ContentStream& content);
     int WriterFace(int face);
     int WriterImage(int32_t graphic);
-    static double PdfY(double y) { return kPageHeight - y; }
+    double PdfY(double y) const { return document_.PageHeight() - y; }
 
     pdf::PdfWriter& writer_;
     // Where what is drawn goes: the shared top of the page or its own part.
@@ -199,13 +199,18 @@ void PageWriter::DrawGraphic(int32_t graphic, const float* rect) {
 
 }  // namespace
 
-bool WriteDocumentPdf(const Document& document, pdf::ByteSink& sink, std::string& why) {
+bool WriteDocumentPdf(const Document& document, pdf::ByteSink& sink, std::string& why,
+                      const PageWritten& pageWritten) {
     const std::unique_ptr<pdf::Deflater> deflater = pdf::MakeDeflater();
-    pdf::PdfWriter writer(sink, *deflater, kPageWidth, kPageHeight);
+    pdf::PdfWriter writer(sink, *deflater, document.PageWidth(), document.PageHeight());
     PageWriter pages(document, writer);
     for (int page = 0; page < document.PageTotal(); ++page) {
         if (!pages.Write(page)) {
             why = "the document's spool could not be read back";
+            return false;
+        }
+        if (pageWritten && !pageWritten(page + 1, document.PageTotal())) {
+            why.clear();
             return false;
         }
     }

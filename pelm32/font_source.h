@@ -11,10 +11,12 @@
 
 namespace pelm32 {
 
-// One face of a font file.
+// One face of a font file, with the names the system knows it by.
 struct FontFileRef {
     std::string path;
     unsigned index = 0;
+    std::string family;
+    std::string style;
 };
 
 // The bytes of a font file, kept readable as long as a face uses them.

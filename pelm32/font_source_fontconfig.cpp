@@ -44,6 +44,14 @@ bool FileOf(FcPattern* font, FontFileRef& face) {
     FcPatternGetInteger(font, FC_INDEX, 0, &index);
     face.path = reinterpret_cast<const char*>(file);
     face.index = static_cast<unsigned>(index) & 0xFFFF;  // the high bits name variations
+    FcChar8* family = nullptr;
+    FcChar8* style = nullptr;
+    if (FcPatternGetString(font, FC_FAMILY, 0, &family) == FcResultMatch) {
+        face.family = reinterpret_cast<const char*>(family);
+    }
+    if (FcPatternGetString(font, FC_STYLE, 0, &style) == FcResultMatch) {
+        face.style = reinterpret_cast<const char*>(style);
+    }
     return true;
 }
 

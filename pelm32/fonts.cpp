@@ -32,7 +32,7 @@ int LoadFace(const FontFileRef& file) {
     pdf::SfntFace sfnt;
     int id = -1;
     if (bytes != nullptr && sfnt.Load(bytes->Data(), bytes->Size(), file.index, why)) {
-        Faces().push_back(std::make_unique<Face>(std::move(bytes), file.index, sfnt));
+        Faces().push_back(std::make_unique<Face>(std::move(bytes), file, sfnt));
         id = static_cast<int>(Faces().size()) - 1;
     } else {
         std::fprintf(stderr, "pelm32: font \"%s\" not used: %s\n", file.path.c_str(), why.c_str());

@@ -17,11 +17,11 @@ namespace pelm32 {
 // One loaded face; ids index the process's table and stay valid until exit.
 class Face {
   public:
-    Face(std::unique_ptr<FontBytes> bytes, unsigned index, const pdf::SfntFace& sfnt)
-        : bytes_(std::move(bytes)), index_(index), sfnt_(sfnt) {}
+    Face(std::unique_ptr<FontBytes> bytes, FontFileRef file, const pdf::SfntFace& sfnt)
+        : bytes_(std::move(bytes)), file_(std::move(file)), sfnt_(sfnt) {}
     const pdf::SfntFace& Sfnt() const { return sfnt_; }
-    // Which face of its file this is (0 but in a collection).
-    unsigned IndexInFile() const { return index_; }
+    // The font file, and which face of it this is (0 but in a collection).
+    const FontFileRef& File() const { return file_; }
     // Advance of a glyph in thousandths of the font size, rounded as the PDF
     // widths are, so that laid-out and shown text agree exactly.
     uint16_t Width(uint16_t glyph) const;
@@ -31,7 +31,7 @@ class Face {
 
   private:
     std::unique_ptr<FontBytes> bytes_;
-    unsigned index_;
+    FontFileRef file_;
     pdf::SfntFace sfnt_;
 };
 

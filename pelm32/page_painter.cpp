@@ -14,23 +14,47 @@ namespace pelm32 {
 
 namespace {
 
-// The bytes Qt loads a face from: the font file itself, or for one face
-// of a collection, a standalone font made of its tables (Qt would take the
-// collection's first face).
-QByteArray FaceBytes(const Face& face) {
+// Whether Qt's face is this very face: the same head table (checksum,
+// dates) makes the same glyph ids.
+bool SameFace(const QRawFont& raw, const Face& face) {
+    const uint8_t* head = nullptr;
+    size_t length = 0;
+    return raw.isValid() && face.Sfnt().Table("head", head, length) &&
+           raw.fontTable("head") == QByteArray::fromRawData(reinterpret_cast<const char*>(head),
+                                                            static_cast<qsizetype>(length));
+}
+
+// A face for Qt at a size. Through Qt's own font database where that gives
+// this very face: such a face carries its file, which a printer's PDF needs
+// to embed it as a font (a face loaded from bytes only goes out as outlines).
+// Else from the bytes: the file's, or for one face of a collection, a
+// standalone font made of its tables.
+QRawFont LoadRawFont(const Face& face, double pixels) {
+    if (!face.File().family.empty()) {
+        QFont font(QString::fromStdString(face.File().family));
+        font.setStyleName(QString::fromStdString(face.File().style));
+        font.setHintingPreference(QFont::PreferNoHinting);
+        QRawFont raw = QRawFont::fromFont(font);
+        if (SameFace(raw, face)) {
+            raw.setPixelSize(pixels);
+            return raw;
+        }
+    }
     const pdf::SfntFace& sfnt = face.Sfnt();
     const bool collection = sfnt.Size() >= 4 && std::memcmp(sfnt.Data(), "ttcf", 4) == 0;
     if (!collection) {
-        return QByteArray::fromRawData(reinterpret_cast<const char*>(sfnt.Data()),
-                                       static_cast<qsizetype>(sfnt.Size()));
+        return QRawFont(QByteArray::fromRawData(reinterpret_cast<const char*>(sfnt.Data()),
+                                                static_cast<qsizetype>(sfnt.Size())),
+                        pixels, QFont::PreferNoHinting);
     }
     std::vector<uint16_t> all(sfnt.GlyphCount());
     for (size_t i = 0; i < all.size(); ++i) {
         all[i] = static_cast<uint16_t>(i);
     }
     const std::vector<uint8_t> standalone = pdf::SubsetFace(sfnt, all, {});
-    return QByteArray(reinterpret_cast<const char*>(standalone.data()),
-                      static_cast<qsizetype>(standalone.size()));
+    return QRawFont(QByteArray(reinterpret_cast<const char*>(standalone.data()),
+                               static_cast<qsizetype>(standalone.size())),
+                    pixels, QFont::PreferNoHinting);
 }
 
 QImage ToImage(const Bitmap& bitmap) {
@@ -63,13 +87,7 @@ const QRawFont* PagePainter::RawFont(int face) {
     const auto key = std::make_pair(face, CurrentFont().Points());
     auto found = rawFonts_.find(key);
     if (found == rawFonts_.end()) {
-        auto data = faceData_.find(face);
-        if (data == faceData_.end()) {
-            data = faceData_.emplace(face, FaceBytes(FaceById(face))).first;
-        }
-        QRawFont raw;
-        raw.loadFromData(data->second, CurrentFont().Points(), QFont::PreferNoHinting);
-        found = rawFonts_.emplace(key, raw).first;
+        found = rawFonts_.emplace(key, LoadRawFont(FaceById(face), CurrentFont().Points())).first;
     }
     return found->second.isValid() ? &found->second : nullptr;
 }

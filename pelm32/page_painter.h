@@ -43,7 +43,6 @@ class PagePainter : public RecordDrawer {
 
     QPainter* painter_ = nullptr;
     std::map<std::pair<int, double>, QRawFont> rawFonts_;
-    std::map<int, QByteArray> faceData_;
     std::map<int, std::array<uint16_t, 256>> codeGlyphs_;
     std::map<int32_t, QImage> images_;
     std::vector<uint16_t> glyphs_;

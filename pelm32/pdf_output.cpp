@@ -15,14 +15,15 @@
 
 #include "pelm32/document.h"
 #include "pelm32/document_pdf.h"
+#include "pelm32/failures.h"
 #include "pelm32/pdf/byte_sink.h"
+#include "pelm32/progress.h"
 
 namespace pelm32 {
 
 namespace {
 
 constexpr int kMaxAttempts = 100000;
-constexpr size_t kMaxTitleCharacters = 200;
 
 // The file being written: unnamed where the file system allows it, so a
 // crash leaves nothing; else a hidden temporary name removed on failure.
@@ -121,9 +122,13 @@ class DescriptorSink : public pdf::ByteSink {
 
 // The document written out; what goes wrong is told in why, never thrown
 // at the program that called the engine.
-bool WriteOut(const Document& document, pdf::ByteSink& file, std::string& why) {
+bool WriteOut(const Document& document, pdf::ByteSink& file, std::string& why, Progress* progress) {
+    PageWritten pageWritten;
+    if (progress != nullptr) {
+        pageWritten = [progress](int page, int total) { return progress->Writing(page, total); };
+    }
     try {
-        return WriteDocumentPdf(document, file, why);
+        return WriteDocumentPdf(document, file, why, pageWritten);
     } catch (const std::bad_alloc&) {
         why = "not enough memory";
     } catch (const std::exception& error) {
@@ -132,9 +137,9 @@ bool WriteOut(const Document& document, pdf::ByteSink& file, std::string& why) {
     return false;
 }
 
-bool Render(const Document& document, int fd, std::string& why) {
+bool Render(const Document& document, int fd, std::string& why, Progress* progress) {
     DescriptorSink file(fd);
-    const bool written = WriteOut(document, file, why);
+    const bool written = WriteOut(document, file, why, progress);
     if (!file.Flush() || file.Error() != 0) {
         why = std::strerror(file.Error());
         return false;
@@ -155,23 +160,30 @@ bool IsUtf8Lead(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
 }
 
-// The title cut to its first characters, never inside a character.
-std::string FirstCharacters(const std::string& text, size_t characters) {
-    size_t seen = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (IsUtf8Lead(text[i]) && seen++ == characters) {
-            return text.substr(0, i);
-        }
+// The text cut to at most bytes bytes, never inside a character.
+std::string FirstBytes(const std::string& text, size_t bytes) {
+    if (text.size() <= bytes) {
+        return text;
     }
-    return text;
+    while (bytes > 0 && !IsUtf8Lead(text[bytes])) {
+        --bytes;
+    }
+    return text.substr(0, bytes);
 }
 
-std::string TrimmedSpaces(const std::string& text) {
-    const size_t first = text.find_first_not_of(' ');
+// Without leading dots (no hidden file) and surrounding spaces.
+std::string Trimmed(const std::string& text) {
+    const size_t first = text.find_first_not_of(". ");
     if (first == std::string::npos) {
         return {};
     }
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// The longest name the output folder takes; 255 bytes where it cannot say.
+size_t NameLimit(const std::string& folder) {
+    const long limit = pathconf(folder.c_str(), _PC_NAME_MAX);
+    return limit > 0 ? static_cast<size_t>(limit) : 255;
 }
 
 }  // namespace
@@ -188,14 +200,17 @@ std::string OutputFolder() {
     return path.data();
 }
 
-std::string OutputFileName(const std::string& title, int attempt) {
+std::string OutputFileName(const std::string& title, int attempt, size_t nameLimit) {
     std::string base;
     for (const char c : title) {
         const auto byte = static_cast<unsigned char>(c);
         base += c == '/' || byte < 0x20 || byte == 0x7F ? '_' : c;
     }
-    base = FirstCharacters(TrimmedSpaces(base), kMaxTitleCharacters);
-    if (base.empty() || base == "." || base == "..") {
+    // Room for the longest suffix any attempt takes, so every attempt's
+    // name starts the same.
+    const size_t suffix = (" (" + std::to_string(kMaxAttempts) + ").pdf").size();
+    base = Trimmed(FirstBytes(Trimmed(base), nameLimit > suffix ? nameLimit - suffix : 0));
+    if (base.empty()) {
         base = "Document";
     }
     if (attempt > 1) {
@@ -204,34 +219,36 @@ std::string OutputFileName(const std::string& title, int attempt) {
     return base + ".pdf";
 }
 
-std::string WritePdf(const Document& document) {
+std::string WritePdf(const Document& document, Progress* progress) {
     const std::string folder = OutputFolder();
     PartFile part;
     int error = 0;
     if (!OpenPartFile(folder, part, error)) {
-        std::fprintf(stderr, "pelm32: no PDF written: cannot create a file in \"%s\": %s\n",
-                     folder.c_str(), std::strerror(error));
+        TellFailure("no PDF written: cannot create a file in \"" + folder +
+                    "\": " + std::strerror(error));
         return {};
     }
     std::string why;
-    if (!Render(document, part.fd, why)) {
-        std::fprintf(stderr, "pelm32: no PDF written for \"%s\": %s\n", document.Title().c_str(),
-                     why.c_str());
+    if (!Render(document, part.fd, why, progress)) {
+        if (!why.empty()) {
+            TellFailure("no PDF written for \"" + document.Title() + "\" in \"" + folder +
+                        "\": " + why);
+        }
         return {};
     }
     for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
-        const std::string path = folder + '/' + OutputFileName(document.Title(), attempt);
+        const std::string path =
+            folder + '/' + OutputFileName(document.Title(), attempt, NameLimit(folder));
         if (LinkFinalName(part, path, error)) {
             return path;
         }
         if (error != EEXIST) {
-            std::fprintf(stderr, "pelm32: no PDF written: cannot name it \"%s\": %s\n",
-                         path.c_str(), std::strerror(error));
+            TellFailure("no PDF written: cannot name it \"" + path + "\": " + std::strerror(error));
             return {};
         }
     }
-    std::fprintf(stderr, "pelm32: no PDF written: every name for \"%s\" is taken in \"%s\"\n",
-                 document.Title().c_str(), folder.c_str());
+    TellFailure("no PDF written: every name for \"" + document.Title() + "\" is taken in \"" +
+                folder + "\"");
     return {};
 }
 

@@ -1,11 +1,13 @@
 // Writing a finished document as a PDF file that never replaces another.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace pelm32 {
 
 class Document;
+class Progress;
 
 // The folder PDFs go to: PELM32_OUTPUT_DIR, else the current directory
 // (named in full, so the line that reports the file says where it is).
@@ -13,12 +15,15 @@ std::string OutputFolder();
 
 // The file name a title (UTF-8) gives: "<title>.pdf" for the first try,
 // then "<title> (2).pdf" and so on; folder separators and control
-// characters in the title become "_".
-std::string OutputFileName(const std::string& title, int attempt);
+// characters in the title become "_", leading dots go (no hidden files),
+// and the title is cut, at a character boundary, so that every name stays
+// within nameLimit bytes.
+std::string OutputFileName(const std::string& title, int attempt, size_t nameLimit = 255);
 
 // Writes the document under a temporary name in the output folder and
 // gives it its final name once complete. Returns the path written, or an
-// empty text after saying on standard error why nothing was written.
-std::string WritePdf(const Document& document);
+// empty text after telling the user why nothing was written (or, when the
+// user cancelled in the progress window, nothing).
+std::string WritePdf(const Document& document, Progress* progress = nullptr);
 
 }  // namespace pelm32

@@ -9,8 +9,11 @@
 #include <string>
 
 #include "pelm32/document.h"
+#include "pelm32/failures.h"
+#include "pelm32/paper.h"
 #include "pelm32/pdf_output.h"
 #include "pelm32/preview.h"
+#include "pelm32/progress.h"
 #include "pelm32/qt_setup.h"
 #include "pelm32/text_decoding.h"
 
@@ -22,17 +25,33 @@ using pelm32::Document;
 
 constexpr int32_t kMaxHandle = 32767;
 
+struct OpenDocument {
+    std::unique_ptr<Document> document;
+    std::unique_ptr<pelm32::Progress> progress;
+};
+
 // Documents may nest (a second one can start while a preview is open), so
 // lookups always go through the table and never hold an entry across calls.
-std::map<int32_t, std::unique_ptr<Document>>& OpenDocuments() {
-    static std::map<int32_t, std::unique_ptr<Document>> documents;
+std::map<int32_t, OpenDocument>& OpenDocuments() {
+    static std::map<int32_t, OpenDocument> documents;
     return documents;
 }
 
 Document* Find(int32_t handle) {
     auto& documents = OpenDocuments();
     const auto found = documents.find(handle);
-    return found == documents.end() ? nullptr : found->second.get();
+    return found == documents.end() ? nullptr : found->second.document.get();
+}
+
+// A step of spooling. The progress window may show; a Cancel there abandons
+// the document: nothing is written, and its handle is done with.
+void Spooled(int32_t handle) {
+    auto& documents = OpenDocuments();
+    const auto found = documents.find(handle);
+    if (found != documents.end() &&
+        !found->second.progress->Spooling(found->second.document->PageTotal())) {
+        documents.erase(found);
+    }
 }
 
 // The next handle not in use, counting on from the last one given, so a
@@ -69,10 +88,11 @@ extern "C" {
 
 PELM32_EXPORT int32_t pmStartDoc(int32_t, const char* title, const char*, int32_t, int32_t, int32_t,
                                  int32_t, int32_t) {
-    auto document = std::make_unique<Document>(DecodeTitle(title));
+    auto document = std::make_unique<Document>(DecodeTitle(title), pelm32::ChoosePaper());
     if (!document->Good()) {
-        std::fprintf(stderr, "pelm32: no document: cannot make its spool file: %s\n",
-                     std::strerror(document->Spool().Error()));
+        pelm32::TellFailure("no document: cannot make its spool file in \"" +
+                            pelm32::SpoolFile::Folder() +
+                            "\": " + std::strerror(document->Spool().Error()));
         return 0;
     }
     const int32_t handle = NextHandle();
@@ -80,7 +100,8 @@ PELM32_EXPORT int32_t pmStartDoc(int32_t, const char* title, const char*, int32_
         std::fprintf(stderr, "pelm32: no document: %d are open already\n", kMaxHandle);
         return 0;
     }
-    OpenDocuments()[handle] = std::move(document);
+    auto progress = std::make_unique<pelm32::Progress>(document->Title());
+    OpenDocuments()[handle] = {std::move(document), std::move(progress)};
     return handle;
 }
 
@@ -98,6 +119,7 @@ PELM32_EXPORT void pmFont(int32_t doc, int32_t, float pointSize, int32_t, const 
 PELM32_EXPORT void pmText(int32_t doc, float x, float y, int32_t, const char* text) {
     if (Document* document = Find(doc)) {
         document->Text(x, y, text);
+        Spooled(doc);
     }
 }
 
@@ -117,12 +139,14 @@ PELM32_EXPORT void pmDrawGraphic(int32_t doc, int32_t graphic, float left, float
                                  float bottom) {
     if (Document* document = Find(doc)) {
         document->DrawGraphic(graphic, left, top, right, bottom);
+        Spooled(doc);
     }
 }
 
 PELM32_EXPORT void pmNewPage(int32_t doc, int32_t, int32_t, int32_t) {
     if (Document* document = Find(doc)) {
         document->NewPage();
+        Spooled(doc);
     }
 }
 
@@ -133,21 +157,24 @@ PELM32_EXPORT void pmFinishDoc(int32_t doc, int32_t) {
         return;
     }
     // Out of the table first: calls made while the preview runs cannot reach it.
-    const std::unique_ptr<Document> document = std::move(found->second);
+    const std::unique_ptr<Document> document = std::move(found->second.document);
+    const std::unique_ptr<pelm32::Progress> progress = std::move(found->second.progress);
     documents.erase(found);
     if (!document->Finish()) {
-        std::fprintf(stderr, "pelm32: no PDF written for \"%s\": its spool file failed: %s\n",
-                     document->Title().c_str(), std::strerror(document->Spool().Error()));
+        pelm32::TellFailure("no PDF written for \"" + document->Title() +
+                            "\": its spool file in \"" + pelm32::SpoolFile::Folder() +
+                            "\" failed: " + std::strerror(document->Spool().Error()));
         return;
     }
-    const std::string path = pelm32::WritePdf(*document);
+    const std::string path = pelm32::WritePdf(*document, progress.get());
+    progress->Done();
     if (path.empty()) {
         return;
     }
     std::fprintf(stderr, "pelm32: wrote \"%s\", %d page%s\n", path.c_str(), document->PageTotal(),
                  document->PageTotal() == 1 ? "" : "s");
     if (pelm32::PreviewAvailable()) {
-        pelm32::ShowPreview(*document);
+        pelm32::ShowPreview(*document, path);
     }
 }
 

@@ -34,11 +34,12 @@ bool IsHeadlessPlatform(const QString& platform) {
 
 bool PreviewAvailable() {
     const char* preview = std::getenv("PELM32_PREVIEW");
-    if (preview != nullptr && std::strcmp(preview, "0") == 0) {
-        return false;
-    }
+    return (preview == nullptr || std::strcmp(preview, "0") != 0) && DisplayAvailable();
+}
+
+bool DisplayAvailable() {
     if (QCoreApplication::instance() == nullptr) {
-        // Only the preview needs Qt: no application is made where it could
+        // Only windows need Qt: no application is made where they could
         // show nothing.
         const char* platform = std::getenv("QT_QPA_PLATFORM");
         const bool display =

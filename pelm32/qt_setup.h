@@ -7,8 +7,11 @@ namespace pelm32 {
 // False when no application with fonts can be had (a non-GUI one exists).
 bool EnsureApplication();
 
-// True when a preview can be shown: widgets, a real display, and
-// PELM32_PREVIEW not set to 0.
+// True when windows can be shown: widgets and a real display (an
+// application is made for them when the program has none yet).
+bool DisplayAvailable();
+
+// True when a preview can be shown: a display, and PELM32_PREVIEW not 0.
 bool PreviewAvailable();
 
 }  // namespace pelm32

@@ -16,15 +16,10 @@ namespace {
 constexpr size_t kWriteBuffer = 1 << 20;
 constexpr size_t kReadBuffer = 1 << 18;
 
-std::string TemporaryFolder() {
-    const char* folder = std::getenv("TMPDIR");
-    return folder != nullptr && *folder != '\0' ? folder : "/tmp";
-}
-
 // An unnamed file where the file system allows it; else a named one that is
 // unlinked at once, which is as good once the open has succeeded.
 int OpenAnonymousFile(int& error) {
-    const std::string folder = TemporaryFolder();
+    const std::string folder = SpoolFile::Folder();
     int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (fd >= 0) {
         return fd;
@@ -57,6 +52,11 @@ bool WriteAll(int fd, const char* data, size_t size, uint64_t offset, int& error
 }
 
 }  // namespace
+
+std::string SpoolFile::Folder() {
+    const char* folder = std::getenv("TMPDIR");
+    return folder != nullptr && *folder != '\0' ? folder : "/tmp";
+}
 
 SpoolFile::SpoolFile() {
     fd_ = OpenAnonymousFile(error_);

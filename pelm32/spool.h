@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace pelm32 {
@@ -20,6 +21,8 @@ class SpoolFile {
     bool Good() const { return fd_ >= 0 && !failed_; }
     // The errno of the first failure, 0 when there was none.
     int Error() const { return error_; }
+    // Where spool files are made: TMPDIR, else /tmp.
+    static std::string Folder();
 
     void Append(const void* data, size_t size);
     template <typename T>

@@ -68,7 +68,8 @@ bool RecordReader::Next(SpoolRecord& record) {
             return ReadRun(record);
         case Record::PageNumber:
         case Record::PageCount:
-            return ReadValue(record, record.x) && ReadValue(record, record.y);
+            return ReadValue(record, record.x) && ReadValue(record, record.y) &&
+                   ReadValue(record, record.floor);
         case Record::Graphic:
             return ReadValue(record, record.graphic) &&
                    Read(record, record.rect, sizeof record.rect);
@@ -84,7 +85,7 @@ void RecordDrawer::StartPage(int index) {
 
 void RecordDrawer::DrawNumber(const SpoolRecord& record) {
     const long number = record.kind == Record::PageNumber ? page_ + 1 : document_.PageTotal();
-    layout_.LayNumber(*font_, record.x, kPageWidth, number);
+    layout_.LayNumber(*font_, record.x, record.floor, document_.PageWidth(), number);
     const double baseline = record.y + font_->Ascent();
     for (const LaidRun& run : layout_.Runs()) {
         const size_t count = run.end - run.begin;

@@ -19,6 +19,7 @@ struct SpoolRecord {
     // Run: x and baseline; PageNumber and PageCount: x and top.
     float x = 0;
     float y = 0;
+    float floor = 0;   // PageNumber and PageCount
     int32_t face = 0;  // Run
     Encoding encoding = Encoding::Windows1252;
     std::string codes;                 // Run, Windows1252

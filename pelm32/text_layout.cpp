@@ -1,5 +1,8 @@
 #include "pelm32/text_layout.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace pelm32 {
 
 void TextLayout::Lay(const Font& font, double x, double pageWidth, TextCursor& cursor) {
@@ -12,6 +15,7 @@ void TextLayout::Lay(const Font& font, double x, double pageWidth, TextCursor& c
     size_t inkRuns = 0;
     size_t inkCodes = 0;
     size_t inkGlyphs = 0;
+    inkEnd_ = x;
     char32_t c;
     while (pen < pageWidth && cursor.Next(c)) {
         const Placement& place = font.Place(c);
@@ -28,6 +32,7 @@ void TextLayout::Lay(const Font& font, double x, double pageWidth, TextCursor& c
                 inkRuns = runs_.size();
                 inkCodes = codes_.size();
                 inkGlyphs = glyphs_.size();
+                inkEnd_ = pen + advance;
             }
         }
         pen += advance;
@@ -35,8 +40,17 @@ void TextLayout::Lay(const Font& font, double x, double pageWidth, TextCursor& c
     DropTrailingBlanks(inkRuns, inkCodes, inkGlyphs);
 }
 
-void TextLayout::LayNumber(const Font& font, double x, double pageWidth, long number) {
+void TextLayout::LayNumber(const Font& font, double x, double floor, double pageWidth,
+                           long number) {
+    constexpr double kInside = 18.0;
+    constexpr double kGap = 2.0;
     const std::string digits = std::to_string(number);
+    TextCursor measure(digits.data(), digits.size());
+    Lay(font, x, HUGE_VAL, measure);
+    if (inkEnd_ > pageWidth - kInside) {
+        const double moved = x - (inkEnd_ - (pageWidth - kInside));
+        x = std::min(x, std::max({moved, floor + kGap, 0.0}));
+    }
     TextCursor cursor(digits.data(), digits.size());
     Lay(font, x, pageWidth, cursor);
 }

@@ -38,8 +38,14 @@ class TextLayout {
     // pageWidth are dropped, and so are trailing blanks: they draw nothing.
     void Lay(const Font& font, double x, double pageWidth, TextCursor& cursor);
 
-    // Lays out a number's digits the same way.
-    void LayNumber(const Font& font, double x, double pageWidth, long number);
+    // Lays out a number's digits the same way. The engine draws page
+    // numbers itself, so it keeps them on the paper: one that would cross
+    // the right edge moves left to end a quarter inch inside it, but no
+    // further than floor, where the text before it on its line ends.
+    void LayNumber(const Font& font, double x, double floor, double pageWidth, long number);
+
+    // Where the last character that draws ends, points from the left edge.
+    double InkEnd() const { return inkEnd_; }
 
     const std::vector<LaidRun>& Runs() const { return runs_; }
     const std::string& Codes() const { return codes_; }
@@ -54,6 +60,7 @@ class TextLayout {
     std::string codes_;
     std::vector<uint16_t> glyphs_;
     std::vector<char32_t> characters_;
+    double inkEnd_ = 0;
 };
 
 }  // namespace pelm32

@@ -11,8 +11,9 @@ packages=(
     fonts-liberation2 fonts-dejavu-core fonts-droid-fallback fonts-symbola fontconfig
     poppler-utils qpdf
     clang libclang-rt-14-dev
-    xvfb xdotool x11-utils
+    xvfb xdotool x11-utils locales
     enscript a2ps ghostscript
+    cups
 )
 
 missing=()

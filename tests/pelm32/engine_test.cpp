@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "engine/pelm32.h"
+#include "tests/pelm32/engine_fixture.h"
 #include "tests/pelm32/pdf_tools.h"
 #include "tests/pelm32/report_driver.h"
 
@@ -27,77 +28,7 @@ namespace {
 
 using namespace pelm32_test;
 
-const char kPdfName[] = "Hestrel PELM Demo.pdf";
-const char kAbandonFlag[] = "--start-and-abandon-a-document";
-const char kPrintFlag[] = "--print-a-short-report";
-const char kFileLimitFlag[] = "--print-under-a-file-size-limit";
-
-std::string MakeTempFolder(const char* stem) {
-    std::string pattern = std::string("/tmp/") + stem + "-XXXXXX";
-    return mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
-}
-
-void CopyFile(const std::string& from, const std::string& to) {
-    std::ifstream in(from, std::ios::binary);
-    std::ofstream out(to, std::ios::binary);
-    out << in.rdbuf();
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Runs this test program again in one of the child roles of main().
-std::string RunChild(const char* flag, const std::string& environment, int& status) {
-    return RunCommand(environment + " /proc/" + std::to_string(getpid()) + "/exe " + flag + " 2>&1",
-                      &status);
-}
-
-std::vector<std::string> NumberedLines(int count) {
-    std::vector<std::string> lines;
-    for (int i = 1; i <= count; ++i) {
-        char line[64];
-        std::snprintf(line, sizeof line, "Body line %04d of the report", i);
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-// Each test works in a folder of its own holding the two bitmaps, and its
-// PDFs go to a second folder that it can list.
-class Engine : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        work_ = MakeTempFolder("pelm32-work");
-        output_ = MakeTempFolder("pelm32-out");
-        ASSERT_FALSE(work_.empty());
-        ASSERT_FALSE(output_.empty());
-        CopyFile(std::string(PELM32_EXAMPLES_DIR) + "/Logo.bmp", work_ + "/Logo.bmp");
-        CopyFile(std::string(PELM32_EXAMPLES_DIR) + "/watermark.bmp", work_ + "/watermark.bmp");
-        ASSERT_EQ(chdir(work_.c_str()), 0);
-        setenv("PELM32_OUTPUT_DIR", output_.c_str(), 1);
-    }
-    void TearDown() override {
-        // Every PDF a test leaves is well formed, whatever the test looked at.
-        for (const std::string& name : FolderEntries(output_)) {
-            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".pdf") == 0) {
-                EXPECT_TRUE(QpdfClean(Pdf(name)));
-                EXPECT_TRUE(GhostscriptReads(Pdf(name)));
-            }
-        }
-        (void)chdir("/");
-        RunCommand("rm -rf " + Quoted(work_) + " " + Quoted(output_));
-    }
-    std::string Pdf(const std::string& name = kPdfName) const { return output_ + "/" + name; }
-
-    std::string work_;
-    std::string output_;
-};
-
-TEST_F(Engine, ThreePageReportCarriesNumberingHeadersBodyAndEndLine) {
+TEST_F(EngineTest, ThreePageReportCarriesNumberingHeadersBodyAndEndLine) {
     // 53 lines on the first page, 51 on the second, the rest on the third.
     const std::vector<std::string> lines = NumberedLines(110);
     PrintLines(lines);
@@ -132,7 +63,7 @@ TEST_F(Engine, ThreePageReportCarriesNumberingHeadersBodyAndEndLine) {
     }
 }
 
-TEST_F(Engine, EverythingDrawnLiesOnThePaper) {
+TEST_F(EngineTest, EverythingDrawnLiesOnThePaper) {
     // The 53rd line of the first page is the lowest body line, the page
     // count the rightmost text; all of it must be inside the A4 sheet.
     PrintLines(NumberedLines(53));
@@ -159,7 +90,7 @@ TEST_F(Engine, EverythingDrawnLiesOnThePaper) {
     EXPECT_NE(PdfText(Pdf()).find("** END OF REPORT **"), std::string::npos);
 }
 
-TEST_F(Engine, EachBitmapIsEmbeddedOnceLosslesslyHoweverOftenDrawn) {
+TEST_F(EngineTest, EachBitmapIsEmbeddedOnceLosslesslyHoweverOftenDrawn) {
     PrintLines(NumberedLines(110));
     const std::vector<PdfImage> images = PdfImages(Pdf());
     ASSERT_EQ(images.size(), 3u * 13u);  // 12 tiles and the logo on each page
@@ -173,7 +104,7 @@ TEST_F(Engine, EachBitmapIsEmbeddedOnceLosslesslyHoweverOftenDrawn) {
     EXPECT_EQ(objects.size(), 2u);
 }
 
-TEST_F(Engine, CourierNewIsEmbeddedAsTextInAMetricCompatibleFace) {
+TEST_F(EngineTest, CourierNewIsEmbeddedAsTextInAMetricCompatibleFace) {
     PrintLines(NumberedLines(3));
     const std::string fonts = PdfFonts(Pdf());
     EXPECT_NE(fonts.find("LiberationMono"), std::string::npos) << fonts;
@@ -191,7 +122,7 @@ TEST_F(Engine, CourierNewIsEmbeddedAsTextInAMetricCompatibleFace) {
     EXPECT_NE(PdfText(Pdf()).find("Body line 0002 of the report"), std::string::npos);
 }
 
-TEST_F(Engine, EveryPageSharesOneStreamForWhatRepeatsAtItsTop) {
+TEST_F(EngineTest, EveryPageSharesOneStreamForWhatRepeatsAtItsTop) {
     PrintLines(NumberedLines(110));
     const std::vector<std::vector<int>> pages = PageContents(Pdf());
     ASSERT_EQ(pages.size(), 3u);
@@ -205,7 +136,7 @@ TEST_F(Engine, EveryPageSharesOneStreamForWhatRepeatsAtItsTop) {
     EXPECT_EQ(own.count(pages[0][0]), 0u);
 }
 
-TEST_F(Engine, ScriptsBeyondWindows1252AreEmbeddedAsSubsetsAndExtractBack) {
+TEST_F(EngineTest, ScriptsBeyondWindows1252AreEmbeddedAsSubsetsAndExtractBack) {
     const char* lines[] = {
         "Greek: \xCE\x9A\xCE\xB1\xCE\xBB\xCE\xB7\xCE\xBC\xCE\xAD\xCF\x81\xCE\xB1",
         "Cyrillic: \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82",
@@ -241,7 +172,7 @@ TEST_F(Engine, ScriptsBeyondWindows1252AreEmbeddedAsSubsetsAndExtractBack) {
     EXPECT_EQ(identity, subsets - 1) << fonts;
 }
 
-TEST_F(Engine, OutlandishPositionsAndSpecialCharactersStayWellFormed) {
+TEST_F(EngineTest, OutlandishPositionsAndSpecialCharactersStayWellFormed) {
     const float huge = 1e19f;
     const float nan = std::nanf("");
     const float inf = INFINITY;
@@ -281,7 +212,7 @@ TEST_F(Engine, OutlandishPositionsAndSpecialCharactersStayWellFormed) {
     EXPECT_EQ(content.find("inf"), std::string::npos);
 }
 
-TEST_F(Engine, MissingOrBrokenBitmapGetsAnIdAndDrawsNothing) {
+TEST_F(EngineTest, MissingOrBrokenBitmapGetsAnIdAndDrawsNothing) {
     {
         std::ofstream broken(work_ + "/broken.bmp");
         broken << "BM this is not a bitmap";
@@ -306,7 +237,7 @@ TEST_F(Engine, MissingOrBrokenBitmapGetsAnIdAndDrawsNothing) {
     EXPECT_NE(PdfText(Pdf()).find("a line"), std::string::npos);
 }
 
-TEST_F(Engine, AnExistingFileIsNeverOverwritten) {
+TEST_F(EngineTest, AnExistingFileIsNeverOverwritten) {
     {
         std::ofstream existing(Pdf());
         existing << "not ours";
@@ -320,15 +251,16 @@ TEST_F(Engine, AnExistingFileIsNeverOverwritten) {
     unlink(Pdf().c_str());                         // not a PDF: spared the checks of every PDF left
 }
 
-TEST_F(Engine, TitlesBecomeFileNamesInsideTheOutputFolder) {
+TEST_F(EngineTest, TitlesBecomeFileNamesInsideTheOutputFolder) {
     const struct {
         const char* title;
         const char* file;
     } cases[] = {
         {"Monthly/Report", "Monthly_Report.pdf"},
-        {"../escape", ".._escape.pdf"},
+        {"../escape", "_escape.pdf"},  // no hidden files
         {"..", "Document.pdf"},
         {"", "Document (2).pdf"},
+        {".profile", "profile.pdf"},
         {"Gr\xFC\xDF", "Grüß.pdf"},  // Windows-1252
         {"tab\there", "tab_here.pdf"},
     };
@@ -340,7 +272,7 @@ TEST_F(Engine, TitlesBecomeFileNamesInsideTheOutputFolder) {
     EXPECT_EQ(FolderEntries(output_).size(), std::size(cases));
 }
 
-TEST_F(Engine, FinishingReportsTheFileAndItsPageCount) {
+TEST_F(EngineTest, FinishingReportsTheFileAndItsPageCount) {
     testing::internal::CaptureStderr();
     PrintLines(NumberedLines(60));
     const std::string errors = testing::internal::GetCapturedStderr();
@@ -348,7 +280,7 @@ TEST_F(Engine, FinishingReportsTheFileAndItsPageCount) {
     EXPECT_NE(errors.find("2 pages"), std::string::npos) << errors;
 }
 
-TEST_F(Engine, AnUnwritableFolderLeavesNoPdfAndSaysWhy) {
+TEST_F(EngineTest, AnUnwritableFolderLeavesNoPdfAndSaysWhy) {
     const std::string missing = output_ + "/no/such/folder";
     setenv("PELM32_OUTPUT_DIR", missing.c_str(), 1);
     testing::internal::CaptureStderr();
@@ -358,7 +290,7 @@ TEST_F(Engine, AnUnwritableFolderLeavesNoPdfAndSaysWhy) {
     EXPECT_TRUE(FolderEntries(output_).empty());
 }
 
-TEST_F(Engine, HandlesThatAreNotOpenDoNothing) {
+TEST_F(EngineTest, HandlesThatAreNotOpenDoNothing) {
     const int32_t finished = pmStartDoc(0, "Finished", nullptr, 0, 1, 0, 7, 8);
     ASSERT_GT(finished, 0);
     pmFinishDoc(finished, 4);
@@ -385,7 +317,7 @@ TEST_F(Engine, HandlesThatAreNotOpenDoNothing) {
     EXPECT_EQ(FolderEntries(output_).size(), before.size() + 1);
 }
 
-TEST_F(Engine, DocumentsOpenAtOnceKeepTheirOwnPagesAndHandles) {
+TEST_F(EngineTest, DocumentsOpenAtOnceKeepTheirOwnPagesAndHandles) {
     const int32_t outer = pmStartDoc(0, "Outer", nullptr, 0, 1, 0, 7, 8);
     pmText(outer, 1.0f, 3.0f, 0, "outer text");
     std::set<int32_t> handles{outer};
@@ -410,7 +342,7 @@ TEST_F(Engine, DocumentsOpenAtOnceKeepTheirOwnPagesAndHandles) {
     EXPECT_EQ(outerText.find("inner"), std::string::npos);
 }
 
-TEST_F(Engine, TextIsUtf8WhenValidElseWindows1252WithTabsAndNoControlBoxes) {
+TEST_F(EngineTest, TextIsUtf8WhenValidElseWindows1252WithTabsAndNoControlBoxes) {
     // Courier New at 10 points: every column is 6 points wide, x 0.5 in is 36 points.
     const struct {
         const char* bytes;
@@ -458,7 +390,7 @@ TEST_F(Engine, TextIsUtf8WhenValidElseWindows1252WithTabsAndNoControlBoxes) {
     }
 }
 
-TEST_F(Engine, HugeTextCostsOnlyWhatFitsOnThePage) {
+TEST_F(EngineTest, HugeTextCostsOnlyWhatFitsOnThePage) {
     std::string huge(100u << 20, 'w');
     huge.replace(0, 10, "VISIBLE-ST");
     huge.replace(huge.size() - 10, 10, "TAIL-UNSEEN");  // never reaches the page
@@ -486,10 +418,10 @@ TEST_F(Engine, HugeTextCostsOnlyWhatFitsOnThePage) {
     EXPECT_EQ(text.find("LEFTCUT"), std::string::npos);
 }
 
-TEST_F(Engine, AnAbandonedDocumentLeavesNothingBehind) {
+TEST_F(EngineTest, AnAbandonedDocumentLeavesNothingBehind) {
     const std::string spoolFolder = MakeTempFolder("pelm32-spool");
     int status = -1;
-    RunChild(kAbandonFlag, "TMPDIR=" + Quoted(spoolFolder), status);
+    RunChild(kAbandonRole, "TMPDIR=" + Quoted(spoolFolder), status);
     EXPECT_EQ(status, 0);
     EXPECT_TRUE(FolderEntries(spoolFolder).empty());
     EXPECT_TRUE(FolderEntries(output_).empty());
@@ -497,75 +429,26 @@ TEST_F(Engine, AnAbandonedDocumentLeavesNothingBehind) {
 }
 
 // The child of the test above: draws a few pages and ends without finishing.
-int StartAndAbandonADocument() {
-    ReportRun run = StartReport();
-    for (const std::string& line : NumberedLines(200)) {
-        ReportLine(run, line);
-    }
-    return run.doc > 0 ? 0 : 1;
-}
-
-int PrintAShortReport() {
-    PrintLines({"printed by a program without Qt of its own"});
-    return 0;
-}
-
-// As if the disk filled up: any write past a few kilobytes fails.
-int PrintUnderAFileSizeLimit() {
-    signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{8192, 8192};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    PrintLines({"never complete"});    // the PDF outgrows the limit
-    PrintLines(NumberedLines(20000));  // and here the spool does
-    return 0;
-}
-
-TEST_F(Engine, WorksInAProgramWithoutQtOrDisplay) {
+TEST_F(EngineTest, WorksInAProgramWithoutQtOrDisplay) {
     // No application object, no display and no platform named: the engine
     // makes its own application and runs headless.
     int status = -1;
     const std::string output =
-        RunChild(kPrintFlag, "env -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY", status);
+        RunChild(kPrintRole, "-u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY", status);
     EXPECT_EQ(status, 0) << output;
     EXPECT_NE(PdfText(Pdf()).find("printed by a program without Qt"), std::string::npos) << output;
 }
 
-TEST_F(Engine, AFailedWriteLeavesNoPdfAndSaysWhy) {
+TEST_F(EngineTest, AFailedWriteLeavesNoPdfAndSaysWhy) {
     int status = -1;
-    const std::string output = RunChild(kFileLimitFlag, "", status);
+    const std::string output = RunChild(kFileLimitRole, "", status);
     EXPECT_EQ(status, 0) << output;
     EXPECT_NE(output.find("no PDF written"), std::string::npos) << output;
     EXPECT_NE(output.find("File too large"), std::string::npos) << output;  // the reason
-    EXPECT_NE(output.find("spool file failed: File too large"), std::string::npos) << output;
+    EXPECT_NE(output.find("its spool file in \"/tmp\" failed: File too large"), std::string::npos)
+        << output;
     EXPECT_EQ(output.find("wrote"), std::string::npos) << output;
     EXPECT_TRUE(FolderEntries(output_).empty());
 }
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    // Qt wants a private runtime folder; children share their parent's.
-    std::string runtime;
-    if (std::getenv("XDG_RUNTIME_DIR") == nullptr) {
-        runtime = MakeTempFolder("pelm32-runtime");
-        chmod(runtime.c_str(), 0700);
-        setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    }
-    // The engine must never open a preview here.
-    setenv("PELM32_PREVIEW", "0", 1);
-    int result;
-    if (argc > 1 && std::strcmp(argv[1], kAbandonFlag) == 0) {
-        result = StartAndAbandonADocument();
-    } else if (argc > 1 && std::strcmp(argv[1], kPrintFlag) == 0) {
-        result = PrintAShortReport();
-    } else if (argc > 1 && std::strcmp(argv[1], kFileLimitFlag) == 0) {
-        result = PrintUnderAFileSizeLimit();
-    } else {
-        ::testing::InitGoogleTest(&argc, argv);
-        result = RUN_ALL_TESTS();
-    }
-    if (!runtime.empty()) {
-        RunCommand("rm -rf " + Quoted(runtime));
-    }
-    return result;
-}

@@ -179,7 +179,7 @@ void Furniture(pelm32::Document& document, int32_t logo, int32_t watermark) {
 }
 
 TEST_F(PaintedPages, PainterAndPdfAgreeOnFurnitureTextInAnyScriptAndClippedText) {
-    pelm32::Document document("Painted");
+    pelm32::Document document("Painted", pelm32::kA4);
     const int32_t logo = document.AddGraphic("Logo.bmp");
     const int32_t watermark = document.AddGraphic("watermark.bmp");
 
