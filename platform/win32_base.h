@@ -1,6 +1,11 @@
 // Basic Windows types and constants shared by every part of the platform layer.
 #pragma once
 
+// On Windows the system's own declarations stand in for these.
+#if defined(_WIN32)
+#include "platform/win32.h"
+#else
+
 #include <cstdint>
 
 #define WINAPI
@@ -72,3 +77,5 @@ constexpr DWORD ERROR_CANT_RESOLVE_FILENAME = 1921;
 void WINAPI SetLastError(DWORD errorCode);
 DWORD WINAPI GetLastError();
 void WINAPI Sleep(DWORD milliseconds);
+
+#endif  // !_WIN32

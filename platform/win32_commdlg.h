@@ -1,6 +1,11 @@
 // The open-file dialog.
 #pragma once
 
+// On Windows the system's own declarations stand in for these.
+#if defined(_WIN32)
+#include "platform/win32.h"
+#else
+
 #include "platform/win32_window.h"
 
 using LPOFNHOOKPROC = UINT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
@@ -50,3 +55,5 @@ constexpr DWORD FNERR_BUFFERTOOSMALL = 0x3003;
 
 BOOL WINAPI GetOpenFileNameA(LPOPENFILENAMEA request);
 DWORD WINAPI CommDlgExtendedError();
+
+#endif  // !_WIN32

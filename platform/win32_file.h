@@ -20,6 +20,11 @@
 //   entries. Matches come in byte order of their names.
 #pragma once
 
+// On Windows the system's own declarations stand in for these.
+#if defined(_WIN32)
+#include "platform/win32.h"
+#else
+
 #include "platform/win32_base.h"
 
 struct OVERLAPPED;
@@ -99,3 +104,5 @@ BOOL WINAPI SetCurrentDirectoryA(LPCSTR pathName);
 
 // Kept and handed back; this system shows no error dialogs of its own anyway.
 UINT WINAPI SetErrorMode(UINT mode);
+
+#endif  // !_WIN32

@@ -1,6 +1,11 @@
 // MessageBoxA and the style flags and answers the program uses.
 #pragma once
 
+// On Windows the system's own declarations stand in for these.
+#if defined(_WIN32)
+#include "platform/win32.h"
+#else
+
 #include "platform/win32_base.h"
 
 constexpr UINT MB_OK = 0x00000000;
@@ -19,3 +24,5 @@ constexpr int IDOK = 1;
 // box has no owner (owner is taken as none) and blocks no other window: the
 // thread's other windows keep getting their events meanwhile.
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
+
+#endif  // !_WIN32

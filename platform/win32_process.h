@@ -3,6 +3,11 @@
 // global memory and ExitProcess.
 #pragma once
 
+// On Windows the system's own declarations stand in for these.
+#if defined(_WIN32)
+#include "platform/win32.h"
+#else
+
 #include <cstddef>
 
 #include "platform/win32_base.h"
@@ -80,3 +85,5 @@ HGLOBAL WINAPI GlobalFree(HGLOBAL memory);
 // Flushes standard output and error and ends the process with exitCode
 // (its low 8 bits, as Linux keeps them); atexit clean-up still runs.
 [[noreturn]] void WINAPI ExitProcess(UINT exitCode);
+
+#endif  // !_WIN32

@@ -1,7 +1,13 @@
 // Windows, dialogs, controls and the thread's message queue.
 #pragma once
 
+// On Windows the system's own declarations stand in for these.
+#if defined(_WIN32)
+#include "platform/win32.h"
+#else
+
 #include "platform/win32_base.h"
+#include "platform/words.h"
 
 struct HMENU__;
 using HMENU = HMENU__*;
@@ -139,11 +145,13 @@ constexpr int SW_MINIMIZE = 6;
 
 constexpr int GWL_STYLE = -16;
 constexpr int GWL_EXSTYLE = -20;
-constexpr int GWL_ID = -12;
-constexpr int GWL_USERDATA = -21;
-constexpr int GWL_HWNDPARENT = -8;
-constexpr int DWL_MSGRESULT = 0;
-constexpr int DWL_USER = 8;
+constexpr int GWLP_ID = -12;
+constexpr int GWLP_USERDATA = -21;
+constexpr int GWLP_HWNDPARENT = -8;
+// The dialog's own slots, as 64-bit Windows lays them out.
+constexpr int DWLP_MSGRESULT = 0;
+constexpr int DWLP_DLGPROC = DWLP_MSGRESULT + sizeof(LRESULT);
+constexpr int DWLP_USER = DWLP_DLGPROC + sizeof(void*);
 
 constexpr UINT PM_NOREMOVE = 0x0000;
 constexpr UINT PM_REMOVE = 0x0001;
@@ -164,13 +172,6 @@ constexpr WPARAM VK_F4 = 0x73;
 constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
 constexpr DWORD ERROR_CONTROL_ID_NOT_FOUND = 1421;
 constexpr DWORD ERROR_CANNOT_FIND_WND_CLASS = 1407;
-
-constexpr WORD LoWord(std::uintptr_t value) {
-    return static_cast<WORD>(value & 0xFFFF);
-}
-constexpr WORD HiWord(std::uintptr_t value) {
-    return static_cast<WORD>((value >> 16) & 0xFFFF);
-}
 
 HWND WINAPI CreateDialogIndirectParamA(HINSTANCE instance, LPCDLGTEMPLATEA dialogTemplate,
                                        HWND owner, DLGPROC dialogProc, LPARAM initParam);
@@ -198,5 +199,9 @@ BOOL WINAPI PeekMessageA(LPMSG msg, HWND window, UINT filterMin, UINT filterMax,
 BOOL WINAPI IsDialogMessageA(HWND dialog, LPMSG msg);
 BOOL WINAPI TranslateMessage(const MSG* msg);
 LRESULT WINAPI DispatchMessageA(const MSG* msg);
+LONG_PTR WINAPI GetWindowLongPtrA(HWND window, int index);
+LONG_PTR WINAPI SetWindowLongPtrA(HWND window, int index, LONG_PTR newLong);
 LONG WINAPI GetWindowLongA(HWND window, int index);
 LONG WINAPI SetWindowLongA(HWND window, int index, LONG newLong);
+
+#endif  // !_WIN32

@@ -49,7 +49,7 @@ std::int32_t AddGraphic(const ReportJob& job, const char* fileName) {
     return graphic;
 }
 
-void DrawText(const ReportJob& job, float x, const DynamicString& text) {
+void DrawJobText(const ReportJob& job, float x, const DynamicString& text) {
     CallText callText(text);
     pmText(job.docHandle, x, job.currentY, job.textOption, callText);
     SetFloatingPointSettings();
@@ -92,7 +92,7 @@ void PrintLine(ReportJob& job) {
         job.pageBreakPending = 0;
         return;
     }
-    DrawText(job, job.bodyLeft, job.currentLine);
+    DrawJobText(job, job.bodyLeft, job.currentLine);
     job.lineCounter += 1;
     job.currentY = Sum(job.currentY, job.linePitch);
 }
@@ -101,7 +101,7 @@ void PrintLine(ReportJob& job) {
 void FinishReport(ReportJob& job) {
     SelectHeadingFont(job);
     job.currentY = Sum(job.currentY, job.linePitch);
-    DrawText(job, kEndLineX, kEndLine);
+    DrawJobText(job, kEndLineX, kEndLine);
     pmFinishDoc(job.docHandle, job.endMode);
     SetFloatingPointSettings();
 }

@@ -123,11 +123,10 @@ const ControlKind* FindKind(std::int32_t kind) {
 }
 
 HWND OwnerOf(HWND dialog) {
-    return reinterpret_cast<HWND>(static_cast<std::intptr_t>(
-        static_cast<std::uint32_t>(GetWindowLongA(dialog, GWL_HWNDPARENT))));
+    return reinterpret_cast<HWND>(GetWindowLongPtrA(dialog, GWLP_HWNDPARENT));
 }
 
-INT_PTR FrameworkDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK FrameworkDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     // Activation stays with the framework: no focus restoring, no callback.
     if (message == WM_ACTIVATE && LoWord(wParam) <= WA_CLICKACTIVE) {
         return 1;
@@ -140,8 +139,8 @@ INT_PTR FrameworkDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         ReleaseRecords(dialog);
     }
     if (answer != 0) {
-        if (GetWindowLongA(dialog, DWL_MSGRESULT) == 0) {
-            SetWindowLongA(dialog, DWL_MSGRESULT, answer);
+        if (GetWindowLongPtrA(dialog, DWLP_MSGRESULT) == 0) {
+            SetWindowLongPtrA(dialog, DWLP_MSGRESULT, answer);
         }
         return answer;
     }

@@ -2,6 +2,7 @@
 
 #include "platform/win32.h"
 #include "runtime/floating_point.h"
+#include "runtime/message_box_seam.h"
 #include "runtime/text_operations.h"
 
 namespace {
@@ -20,7 +21,7 @@ std::int32_t ShowMessageBox(const DynamicString& text, const DynamicString& titl
         SetDefaultFloatingPointState();
         Sleep(kDelayBeforeBox);
         // An empty text still goes as a text, never as the null address.
-        answer = MessageBoxA(nullptr, TextAddress(text), caption, style);
+        answer = MessageBoxThroughSeam(nullptr, TextAddress(text), caption, style);
     }
     return answer;
 }

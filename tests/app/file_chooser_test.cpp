@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/file_dialog_seam.h"
-#include "platform/qt_application.h"
+#include "platform/qt/file_dialog_seam.h"
+#include "platform/qt/qt_application.h"
 #include "platform/win32.h"
 #include "runtime/dialog_framework.h"
 

@@ -23,10 +23,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/file_dialog_seam.h"
-#include "platform/message_box_seam.h"
-#include "platform/message_pump.h"
-#include "platform/qt_application.h"
+#include "platform/qt/file_dialog_seam.h"
+#include "runtime/message_box_seam.h"
+#include "platform/qt/message_pump.h"
+#include "platform/qt/qt_application.h"
 #include "platform/win32.h"
 #include "runtime/dialog_framework.h"
 #include "tests/pelm32/pdf_tools.h"

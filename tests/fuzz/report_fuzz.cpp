@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/message_box_seam.h"
+#include "runtime/message_box_seam.h"
 #include "platform/win32_msgbox.h"
 #include "report/report_job.h"
 #include "tests/fuzz/fuzz_support.h"

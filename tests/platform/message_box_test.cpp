@@ -9,8 +9,7 @@
 #include <functional>
 #include <memory>
 
-#include "platform/message_box_seam.h"
-#include "platform/qt_application.h"
+#include "platform/qt/qt_application.h"
 #include "platform/win32.h"
 
 namespace {
@@ -76,7 +75,6 @@ class MessageBoxATest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_NE(EnsureQtApplication(), nullptr);
-        ResetMessageBoxSeam();
         otherWindow_ = std::make_unique<QWidget>();
         otherWindow_->setWindowTitle("other");
         otherWindow_->show();
@@ -140,31 +138,6 @@ TEST_F(MessageBoxATest, ClosingTheBoxWindowAlsoAnswersOk) {
         seen, [](QMessageBox* box) { box->close(); }, otherWindow_.get());
     EXPECT_EQ(MessageBoxA(nullptr, "x", "t", MB_OK), IDOK);
     EXPECT_TRUE(seen.found);
-}
-
-TEST_F(MessageBoxATest, SeamAnswersInOrderAndRecordsWithoutShowingAnything) {
-    int boxesSeen = 0;
-    SetMessageBoxObserver([&](const MessageBoxRequest&) {
-        if (VisibleMessageBox() != nullptr) {
-            ++boxesSeen;
-        }
-    });
-    SetNextMessageBoxAnswer(7);
-    SetNextMessageBoxAnswer(0);
-    HWND owner = reinterpret_cast<HWND>(static_cast<std::intptr_t>(0x10001));
-    EXPECT_EQ(MessageBoxA(owner, "first", "c", MB_ICONSTOP), 7);
-    EXPECT_EQ(MessageBoxA(nullptr, nullptr, "", MB_OK), 0);
-    EXPECT_EQ(boxesSeen, 0);
-
-    auto requests = TakeMessageBoxRequests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].owner, owner);
-    EXPECT_EQ(requests[0].text, "first");
-    EXPECT_EQ(requests[0].caption, "c");
-    EXPECT_EQ(requests[0].style, MB_ICONSTOP);
-    EXPECT_TRUE(requests[1].textIsNull);
-    EXPECT_FALSE(requests[1].captionIsNull);
-    EXPECT_TRUE(TakeMessageBoxRequests().empty());
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/qt_application.h"
+#include "platform/qt/qt_application.h"
 #include "platform/win32.h"
 
 namespace {

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/message_box_seam.h"
 #include "platform/win32.h"
 #include "runtime/floating_point.h"
+#include "runtime/message_box_seam.h"
 #include "runtime/text_file_input.h"
 #include "tests/report/recording_engine.h"
 

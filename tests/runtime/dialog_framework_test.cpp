@@ -1,6 +1,6 @@
 // The dialog framework on the real window layer, headless.
 #include "runtime/dialog_framework.h"
-#include "platform/message_pump.h"
+#include "platform/qt/message_pump.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/qt_application.h"
+#include "platform/qt/qt_application.h"
 #include "platform/win32.h"
 #include "runtime/floating_point.h"
 #include "runtime/message_box.h"
@@ -433,8 +433,7 @@ TEST_F(DialogFrameworkTest, OwnerIsDisabledWhileTheDialogRunsAndFocusedAfter) {
     ShowWindow(owner, SW_SHOW);
     HWND dialog = BuildDialog(owner, "Owned", 10, 10, 100, 60, 0x00C80800, 0);
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(GetWindowLongA(dialog, GWL_HWNDPARENT),
-              static_cast<LONG>(reinterpret_cast<std::intptr_t>(owner)));
+    EXPECT_EQ(GetWindowLongPtrA(dialog, GWLP_HWNDPARENT), reinterpret_cast<LONG_PTR>(owner));
     bool ownerEnabledWhileRunning = true;
     std::int32_t result = Run(dialog, {[&ownerEnabledWhileRunning, owner] {
                                            ownerEnabledWhileRunning = IsWindowEnabled(owner);

@@ -3,7 +3,7 @@
 #include <cfenv>
 #include <string>
 
-#include "platform/message_box_seam.h"
+#include "runtime/message_box_seam.h"
 #include "platform/win32.h"
 #include "runtime/floating_point.h"
 #include "runtime/message_box.h"

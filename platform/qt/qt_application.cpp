@@ -1,4 +1,4 @@
-#include "platform/qt_application.h"
+#include "platform/qt/qt_application.h"
 
 #include <QApplication>
 #include <cstdlib>

@@ -12,8 +12,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/qt_application.h"
-#include "platform/window_table.h"
+#include "platform/qt/qt_application.h"
+#include "platform/qt/window_table.h"
 
 namespace windowing {
 namespace {
@@ -681,7 +681,7 @@ BOOL WINAPI DestroyWindow(HWND window) {
     return TRUE;
 }
 
-LONG WINAPI GetWindowLongA(HWND window, int index) {
+LONG_PTR WINAPI GetWindowLongPtrA(HWND window, int index) {
     WindowSlot* slot = Slot(window);
     if (slot == nullptr) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -689,21 +689,21 @@ LONG WINAPI GetWindowLongA(HWND window, int index) {
     }
     switch (index) {
         case GWL_STYLE:
-            return static_cast<LONG>(slot->style);
+            return static_cast<LONG_PTR>(slot->style);
         case GWL_EXSTYLE:
-            return static_cast<LONG>(slot->exStyle);
-        case GWL_ID:
+            return static_cast<LONG_PTR>(slot->exStyle);
+        case GWLP_ID:
             return slot->id;
-        case GWL_USERDATA:
+        case GWLP_USERDATA:
             return slot->userData;
-        case GWL_HWNDPARENT:
-            return static_cast<LONG>(reinterpret_cast<std::intptr_t>(slot->parent));
-        case DWL_MSGRESULT:
+        case GWLP_HWNDPARENT:
+            return reinterpret_cast<LONG_PTR>(slot->parent);
+        case DWLP_MSGRESULT:
             if (slot->kind == WindowKind::Dialog) {
                 return slot->msgResult;
             }
             break;
-        case DWL_USER:
+        case DWLP_USER:
             if (slot->kind == WindowKind::Dialog) {
                 return slot->user;
             }
@@ -715,13 +715,13 @@ LONG WINAPI GetWindowLongA(HWND window, int index) {
     return 0;
 }
 
-LONG WINAPI SetWindowLongA(HWND window, int index, LONG newLong) {
+LONG_PTR WINAPI SetWindowLongPtrA(HWND window, int index, LONG_PTR newLong) {
     WindowSlot* slot = Slot(window);
     if (slot == nullptr) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
-    LONG old = GetWindowLongA(window, index);
+    LONG_PTR old = GetWindowLongPtrA(window, index);
     switch (index) {
         case GWL_STYLE:
             slot->style = static_cast<DWORD>(newLong);
@@ -729,23 +729,32 @@ LONG WINAPI SetWindowLongA(HWND window, int index, LONG newLong) {
         case GWL_EXSTYLE:
             slot->exStyle = static_cast<DWORD>(newLong);
             break;
-        case GWL_ID:
-            slot->id = newLong;
+        case GWLP_ID:
+            slot->id = static_cast<int>(newLong);
             break;
-        case GWL_USERDATA:
+        case GWLP_USERDATA:
             slot->userData = newLong;
             break;
-        case GWL_HWNDPARENT:
-            slot->parent = reinterpret_cast<HWND>(static_cast<std::intptr_t>(newLong));
+        case GWLP_HWNDPARENT:
+            slot->parent = reinterpret_cast<HWND>(newLong);
             break;
-        case DWL_MSGRESULT:
+        case DWLP_MSGRESULT:
             slot->msgResult = newLong;
             break;
-        case DWL_USER:
+        case DWLP_USER:
             slot->user = newLong;
             break;
         default:
             return 0;
     }
     return old;
+}
+
+// The 32-bit forms keep the low half, as on 64-bit Windows.
+LONG WINAPI GetWindowLongA(HWND window, int index) {
+    return static_cast<LONG>(GetWindowLongPtrA(window, index));
+}
+
+LONG WINAPI SetWindowLongA(HWND window, int index, LONG newLong) {
+    return static_cast<LONG>(SetWindowLongPtrA(window, index, newLong));
 }

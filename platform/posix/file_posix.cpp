@@ -12,8 +12,8 @@
 #include <cstring>
 #include <new>
 
-#include "platform/handle_table.h"
-#include "platform/posix_errors.h"
+#include "platform/posix/handle_table.h"
+#include "platform/posix/posix_errors.h"
 #include "platform/win32_file.h"
 
 namespace {

@@ -1,6 +1,6 @@
-// A test seam for MessageBoxA: with an answer set, the call shows nothing,
-// records what it was asked and returns that answer, so no test ever blocks
-// in a box.
+// A test seam in front of the platform's message box: with an answer set,
+// the run time shows nothing, records what it would have asked and returns
+// that answer, so no test ever blocks in a box, on any platform.
 #pragma once
 
 #include <chrono>
@@ -20,8 +20,8 @@ struct MessageBoxRequest {
     std::chrono::steady_clock::time_point calledAt;
 };
 
-// Queues the answer of the next MessageBoxA call; answers are used first in,
-// first out, one per call. A call with no answer queued shows a real box.
+// Queues the answer of the next box; answers are used first in, first out,
+// one per box. A box with no answer queued is the platform's real one.
 void SetNextMessageBoxAnswer(int answer);
 
 // Called during each answered request, at the moment the box would show (for
@@ -33,3 +33,7 @@ std::vector<MessageBoxRequest> TakeMessageBoxRequests();
 
 // Forgets queued answers, recorded requests and the observer.
 void ResetMessageBoxSeam();
+
+// What the run time calls in place of MessageBoxA: the next queued answer,
+// else the platform's box.
+int MessageBoxThroughSeam(HWND owner, LPCSTR text, LPCSTR caption, UINT style);

@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/handle_table.h"
-#include "platform/posix_errors.h"
+#include "platform/posix/handle_table.h"
+#include "platform/posix/posix_errors.h"
 #include "platform/win32_file.h"
 
 namespace {

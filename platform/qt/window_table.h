@@ -28,9 +28,9 @@ struct WindowSlot {
     DWORD exStyle = 0;
     int id = 0;
     DLGPROC dialogProc = nullptr;
-    LONG msgResult = 0;
-    LONG user = 0;
-    LONG userData = 0;
+    LONG_PTR msgResult = 0;
+    LONG_PTR user = 0;
+    LONG_PTR userData = 0;
     HFONT font = nullptr;
     int baseUnitX = 0;
     int baseUnitY = 0;

@@ -6,10 +6,10 @@
 #include <deque>
 #include <memory>
 
-#include "platform/message_pump.h"
-#include "platform/qt_application.h"
+#include "platform/qt/message_pump.h"
+#include "platform/qt/qt_application.h"
+#include "platform/qt/window_table.h"
 #include "platform/win32_msgbox.h"
-#include "platform/window_table.h"
 
 namespace windowing {
 namespace {
@@ -409,7 +409,7 @@ LRESULT DefaultKeyHandling(HWND window, UINT message, WPARAM wParam, const MSG* 
     return 0;
 }
 
-// Messages whose result is the procedure's own answer, not DWL_MSGRESULT.
+// Messages whose result is the procedure's own answer, not DWLP_MSGRESULT.
 bool AnswersDirectly(UINT message) {
     return message == WM_INITDIALOG ||
            (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC);

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <optional>
 
-#include "platform/file_dialog_seam.h"
-#include "platform/message_pump.h"
+#include "platform/qt/file_dialog_seam.h"
+#include "platform/qt/message_pump.h"
+#include "platform/qt/window_table.h"
 #include "platform/win32_commdlg.h"
-#include "platform/window_table.h"
 
 namespace {
 

@@ -3,27 +3,13 @@
 #include <QMessageBox>
 #include <QString>
 #include <QStringDecoder>
-#include <deque>
 #include <string>
-#include <utility>
 
-#include "platform/message_box_seam.h"
-#include "platform/message_pump.h"
-#include "platform/qt_application.h"
+#include "platform/qt/message_pump.h"
+#include "platform/qt/qt_application.h"
 #include "platform/win32.h"
 
 namespace {
-
-struct Seam {
-    std::deque<int> answers;
-    std::vector<MessageBoxRequest> requests;
-    std::function<void(const MessageBoxRequest&)> observer;
-};
-
-Seam& TheSeam() {
-    static Seam seam;
-    return seam;
-}
 
 // Windows-1252 for the bytes 0x80 to 0x9F; the five it leaves undefined stay as they are.
 constexpr char16_t kWindows1252High[32] = {
@@ -68,25 +54,6 @@ QMessageBox::Icon IconOf(UINT style) {
     }
 }
 
-int AnswerFromSeam(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
-    Seam& seam = TheSeam();
-    MessageBoxRequest request;
-    request.owner = owner;
-    request.textIsNull = text == nullptr;
-    request.text = text != nullptr ? text : "";
-    request.captionIsNull = caption == nullptr;
-    request.caption = caption != nullptr ? caption : "";
-    request.style = style;
-    request.calledAt = std::chrono::steady_clock::now();
-    if (seam.observer) {
-        seam.observer(request);
-    }
-    seam.requests.push_back(std::move(request));
-    int answer = seam.answers.front();
-    seam.answers.pop_front();
-    return answer;
-}
-
 // The box's wait: the thread's other windows keep getting their events until
 // the user closes the box.
 void WaitForBoxToClose(const QMessageBox& box, const bool& finished) {
@@ -99,27 +66,8 @@ void WaitForBoxToClose(const QMessageBox& box, const bool& finished) {
 
 }  // namespace
 
-void SetNextMessageBoxAnswer(int answer) {
-    TheSeam().answers.push_back(answer);
-}
-
-void SetMessageBoxObserver(std::function<void(const MessageBoxRequest&)> observer) {
-    TheSeam().observer = std::move(observer);
-}
-
-std::vector<MessageBoxRequest> TakeMessageBoxRequests() {
-    return std::exchange(TheSeam().requests, {});
-}
-
-void ResetMessageBoxSeam() {
-    TheSeam() = Seam();
-}
-
 // Every box is a top-level window of its own: owner is not used.
-int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
-    if (!TheSeam().answers.empty()) {
-        return AnswerFromSeam(owner, text, caption, style);
-    }
+int WINAPI MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT style) {
     if (EnsureQtApplication() == nullptr) {
         return 0;  // no widgets in this process: the box cannot be shown
     }

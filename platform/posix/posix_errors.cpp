@@ -1,4 +1,4 @@
-#include "platform/posix_errors.h"
+#include "platform/posix/posix_errors.h"
 
 #include <sys/stat.h>
 
