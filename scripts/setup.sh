@@ -6,12 +6,12 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     googletest libgtest-dev
-    qt6-base-dev libgl-dev
+    qt6-base-dev libgl-dev qt6-wayland
     zlib1g-dev libdeflate-dev libfontconfig-dev libfreetype-dev
     fonts-liberation2 fonts-dejavu-core fonts-droid-fallback fonts-symbola fontconfig
     poppler-utils qpdf
     clang libclang-rt-14-dev
-    xvfb xdotool x11-utils locales
+    xvfb xdotool x11-utils locales weston desktop-file-utils
     enscript a2ps ghostscript
     cups
 )
