@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/message_box_seam.h"
 #include "platform/win32_msgbox.h"
 #include "report/report_job.h"
+#include "runtime/message_box_seam.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace fs = std::filesystem;
