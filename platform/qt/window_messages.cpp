@@ -247,7 +247,7 @@ void MoveTabFocus(HWND dialog, bool backwards) {
         int index = backwards ? (at - step + 2 * count) % count : (at + step) % count;
         if (CanTakeFocus(children[index])) {
             WindowSlot* slot = Slot(children[index]);
-            slot->widget->setFocus(backwards ? Qt::BacktabFocusReason : Qt::TabFocusReason);
+            ShowFocusIn(slot->widget, backwards ? Qt::BacktabFocusReason : Qt::TabFocusReason);
             NoteFocus(children[index]);
             return;
         }
@@ -361,6 +361,14 @@ void DeliverKey(HWND window, const MSG* msg) {
 
 void NoteFocus(HWND window) {
     focusWindow = window;
+}
+
+// The layer moves the focus itself, so Qt never learns the keyboard moved
+// it and the style would draw no focus indication: say so to the window.
+void ShowFocusIn(QWidget* widget, Qt::FocusReason reason) {
+    widget->setFocus(reason);
+    widget->window()->setAttribute(Qt::WA_KeyboardFocusChange);
+    widget->update();
 }
 
 void ForgetWindow(HWND window) {
@@ -629,7 +637,7 @@ HWND WINAPI SetFocus(HWND window) {
         return nullptr;
     }
     QWidget* widget = slot->widget;
-    widget->setFocus(Qt::OtherFocusReason);
+    ShowFocusIn(widget, Qt::OtherFocusReason);
     if (!widget->window()->isVisible()) {
         if (WindowSlot* top = Slot(HandleOf(widget->window()))) {
             top->pendingFocus = window;  // applied when the dialog is shown

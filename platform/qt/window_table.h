@@ -72,6 +72,8 @@ void DeliverKey(HWND window, const MSG* msg);
 
 // Keyboard focus as the thread sees it.
 void NoteFocus(HWND window);
+// Gives a widget the focus and has its style show it, as after a key.
+void ShowFocusIn(QWidget* widget, Qt::FocusReason reason);
 void ForgetWindow(HWND window);
 
 // Activation, turned into WM_ACTIVATE in the order Windows sends it.

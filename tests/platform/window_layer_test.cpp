@@ -287,4 +287,33 @@ TEST_F(WindowLayerTest, NoFocusLeavesNoWidgetFocused) {
     DestroyWindow(dialog);
 }
 
+// A keyboard user must see where Enter goes: the focus that Tab or
+// SetFocus moves is drawn, on the real layer's own widgets.
+TEST_F(WindowLayerTest, FocusMovedByTheKeyboardOrSetFocusIsDrawn) {
+    HWND dialog = MakeDialog("Focus shows");
+    HWND edit = MakeControl(dialog, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 3);
+    HWND first = MakeControl(dialog, "BUTTON", "First", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 4);
+    HWND second = MakeControl(dialog, "BUTTON", "Second", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 5);
+    ShowWindow(dialog, SW_SHOW);
+    SetFocus(edit);
+    Pump(dialog, 10);
+    QWidget* window = ShownWindow("Focus shows");
+    ASSERT_NE(window, nullptr);
+    const auto buttons = window->findChildren<QPushButton*>();
+    ASSERT_EQ(buttons.size(), 2);
+    const QImage firstUnfocused = buttons[0]->grab().toImage();
+    const QImage secondUnfocused = buttons[1]->grab().toImage();
+
+    QTest::keyClick(window->windowHandle(), Qt::Key_Tab);
+    Pump(dialog, 20);
+    ASSERT_EQ(GetFocus(), first);
+    EXPECT_NE(buttons[0]->grab().toImage(), firstUnfocused) << "Tab";
+
+    SetFocus(second);
+    Pump(dialog, 10);
+    EXPECT_NE(buttons[1]->grab().toImage(), secondUnfocused) << "SetFocus";
+    EXPECT_EQ(buttons[0]->grab().toImage(), firstUnfocused) << "the focus left it";
+    DestroyWindow(dialog);
+}
+
 }  // namespace
