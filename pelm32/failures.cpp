@@ -1,9 +1,8 @@
 #include "pelm32/failures.h"
 
-#include <QMessageBox>
 #include <cstdio>
 
-#include "pelm32/qt_setup.h"
+#include "pelm32/desktop.h"
 
 namespace pelm32 {
 
@@ -26,16 +25,12 @@ void TellFailure(const std::string& text) {
         Seam()(text);
         return;
     }
-    if (!DisplayAvailable()) {
-        return;
+    // Texts start with an ASCII word ("no PDF written: ...").
+    std::string sentence = text;
+    if (!sentence.empty() && sentence[0] >= 'a' && sentence[0] <= 'z') {
+        sentence[0] = static_cast<char>(sentence[0] - 'a' + 'A');
     }
-    QString sentence = QString::fromStdString(text);
-    if (!sentence.isEmpty()) {
-        sentence[0] = sentence[0].toUpper();
-    }
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Print Engine"),
-                    sentence + QStringLiteral(".\n\nNothing was written."), QMessageBox::Ok);
-    box.exec();
+    ShowFailureBox(sentence + ".\n\nNothing was written.");
 }
 
 }  // namespace pelm32

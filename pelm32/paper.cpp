@@ -1,7 +1,11 @@
 #include "pelm32/paper.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <langinfo.h>
 #include <locale.h>
+#endif
 
 #include <algorithm>
 #include <cctype>
@@ -21,6 +25,20 @@ std::string Lower(std::string text) {
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
 }
+
+#if defined(_WIN32)
+
+// The paper of the user's regional settings.
+const Paper* SystemPaper() {
+    char paper[8] = {};
+    if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_IPAPERSIZE, paper, sizeof paper) == 0) {
+        return nullptr;
+    }
+    const std::string code = paper;
+    return code == "1" ? &kLetter : code == "9" ? &kA4 : nullptr;
+}
+
+#else
 
 // The locale that decides the paper, as the C library picks it.
 std::string PaperLocaleName() {
@@ -55,7 +73,7 @@ const Paper* LocalePaper() {
 }
 
 // The default paper as the paper library on this system keeps it.
-const Paper* SystemPaper() {
+const Paper* DefaultPaper() {
     if (const char* name = std::getenv("PAPERSIZE"); name != nullptr && *name != '\0') {
         return PaperNamed(name);
     }
@@ -73,6 +91,16 @@ const Paper* SystemPaper() {
     }
     return nullptr;
 }
+
+// The locale's paper, else the system's default.
+const Paper* SystemPaper() {
+    if (const Paper* paper = LocalePaper()) {
+        return paper;
+    }
+    return DefaultPaper();
+}
+
+#endif
 
 }  // namespace
 
@@ -104,9 +132,6 @@ const Paper& ChoosePaper() {
         }
         std::fprintf(stderr, "pelm32: PELM32_PAPER=\"%s\" is neither a4 nor letter: not used\n",
                      setting);
-    }
-    if (const Paper* paper = LocalePaper()) {
-        return *paper;
     }
     if (const Paper* paper = SystemPaper()) {
         return *paper;

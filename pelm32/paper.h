@@ -19,7 +19,8 @@ extern const Paper kLetter;
 // the user chose (LC_ALL, LC_PAPER or LANG, unless that is the plain C
 // locale, which has no say); else the system's default paper as the paper
 // library keeps it (PAPERSIZE, else the file PAPERCONF names, else
-// /etc/papersize); else A4.
+// /etc/papersize); on Windows, the paper of the user's regional settings;
+// else A4.
 const Paper& ChoosePaper();
 
 // The paper a name gives ("a4", "letter", any case); null for others.

@@ -1,14 +1,6 @@
 #include "pelm32/pdf_output.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <climits>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <exception>
 #include <new>
 #include <vector>
@@ -16,6 +8,7 @@
 #include "pelm32/document.h"
 #include "pelm32/document_pdf.h"
 #include "pelm32/failures.h"
+#include "pelm32/native_file.h"
 #include "pelm32/pdf/byte_sink.h"
 #include "pelm32/progress.h"
 
@@ -25,98 +18,34 @@ namespace {
 
 constexpr int kMaxAttempts = 100000;
 
-// The file being written: unnamed where the file system allows it, so a
-// crash leaves nothing; else a hidden temporary name removed on failure.
-struct PartFile {
-    int fd = -1;
-    std::string tempPath;  // empty for an unnamed file
-
-    ~PartFile() {
-        if (fd >= 0) {
-            close(fd);
-        }
-        if (!tempPath.empty()) {
-            unlink(tempPath.c_str());
-        }
-    }
-};
-
-bool OpenPartFile(const std::string& folder, PartFile& part, int& error) {
-    part.fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
-    if (part.fd >= 0) {
-        return true;
-    }
-    std::string pattern = folder + "/.pelm32-XXXXXX.part";
-    part.fd = mkostemps(pattern.data(), 5, O_CLOEXEC);
-    if (part.fd < 0) {
-        error = errno;
-        return false;
-    }
-    part.tempPath = pattern;
-    fchmod(part.fd, 0644);
-    return true;
-}
-
-// Gives the complete file its name; link() never replaces an existing file.
-bool LinkFinalName(const PartFile& part, const std::string& path, int& error) {
-    int result;
-    if (part.tempPath.empty()) {
-        const std::string procPath = "/proc/self/fd/" + std::to_string(part.fd);
-        result = linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW);
-    } else {
-        result = link(part.tempPath.c_str(), path.c_str());
-    }
-    error = result == 0 ? 0 : errno;
-    return result == 0;
-}
-
-// Writes to the file descriptor through a buffer of its own and keeps the
-// system's reason for the first failed write.
-class DescriptorSink : public pdf::ByteSink {
+// Writes to the part file through a buffer of its own.
+class PartFileSink : public pdf::ByteSink {
   public:
-    explicit DescriptorSink(int fd) : fd_(fd) { buffer_.reserve(kBuffer); }
+    explicit PartFileSink(native::PartFile& file) : file_(file) { buffer_.reserve(kBuffer); }
 
     bool Write(const void* data, size_t size) override {
-        if (error_ != 0) {
+        if (!file_.Good()) {
             return false;
         }
         if (buffer_.size() + size > kBuffer && !Flush()) {
             return false;
         }
         if (size >= kBuffer) {
-            return WriteOut(static_cast<const char*>(data), size);
+            return file_.Write(data, size);
         }
         buffer_.insert(buffer_.end(), static_cast<const char*>(data),
                        static_cast<const char*>(data) + size);
         return true;
     }
     bool Flush() {
-        const bool written = WriteOut(buffer_.data(), buffer_.size());
+        const bool written = file_.Write(buffer_.data(), buffer_.size());
         buffer_.clear();
         return written;
     }
-    int Error() const { return error_; }
 
   private:
-    bool WriteOut(const char* data, size_t size) {
-        while (size > 0 && error_ == 0) {
-            const ssize_t n = ::write(fd_, data, size);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                error_ = n < 0 ? errno : EIO;
-                break;
-            }
-            data += n;
-            size -= static_cast<size_t>(n);
-        }
-        return error_ == 0;
-    }
-
     static constexpr size_t kBuffer = 1 << 18;
-    int fd_;
-    int error_ = 0;
+    native::PartFile& file_;
     std::vector<char> buffer_;
 };
 
@@ -137,11 +66,12 @@ bool WriteOut(const Document& document, pdf::ByteSink& file, std::string& why, P
     return false;
 }
 
-bool Render(const Document& document, int fd, std::string& why, Progress* progress) {
-    DescriptorSink file(fd);
+bool Render(const Document& document, native::PartFile& part, std::string& why,
+            Progress* progress) {
+    PartFileSink file(part);
     const bool written = WriteOut(document, file, why, progress);
-    if (!file.Flush() || file.Error() != 0) {
-        why = std::strerror(file.Error());
+    if (!file.Flush()) {
+        why = native::ErrorText(part.Error());
         return false;
     }
     if (!written) {
@@ -149,8 +79,8 @@ bool Render(const Document& document, int fd, std::string& why, Progress* progre
     }
     // On the disk before it gets its name: a crash must not leave a complete
     // looking name over an incomplete file.
-    if (fsync(fd) != 0 && errno != EINVAL && errno != EROFS) {
-        why = std::strerror(errno);
+    if (!part.Sync()) {
+        why = native::ErrorText(part.Error());
         return false;
     }
     return true;
@@ -180,12 +110,6 @@ std::string Trimmed(const std::string& text) {
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-// The longest name the output folder takes; 255 bytes where it cannot say.
-size_t NameLimit(const std::string& folder) {
-    const long limit = pathconf(folder.c_str(), _PC_NAME_MAX);
-    return limit > 0 ? static_cast<size_t>(limit) : 255;
-}
-
 }  // namespace
 
 std::string OutputFolder() {
@@ -193,18 +117,13 @@ std::string OutputFolder() {
     if (folder != nullptr && *folder != '\0') {
         return folder;
     }
-    std::vector<char> path(PATH_MAX);
-    while (getcwd(path.data(), path.size()) == nullptr && errno == ERANGE) {
-        path.resize(path.size() * 2);
-    }
-    return path.data();
+    return native::CurrentFolder();
 }
 
 std::string OutputFileName(const std::string& title, int attempt, size_t nameLimit) {
     std::string base;
     for (const char c : title) {
-        const auto byte = static_cast<unsigned char>(c);
-        base += c == '/' || byte < 0x20 || byte == 0x7F ? '_' : c;
+        base += native::NameByteAllowed(c) ? c : '_';
     }
     // Room for the longest suffix any attempt takes, so every attempt's
     // name starts the same.
@@ -221,30 +140,33 @@ std::string OutputFileName(const std::string& title, int attempt, size_t nameLim
 
 std::string WritePdf(const Document& document, Progress* progress) {
     const std::string folder = OutputFolder();
-    PartFile part;
-    int error = 0;
-    if (!OpenPartFile(folder, part, error)) {
+    native::PartFile part(folder);
+    if (!part.Good()) {
         TellFailure("no PDF written: cannot create a file in \"" + folder +
-                    "\": " + std::strerror(error));
+                    "\": " + native::ErrorText(part.Error()));
         return {};
     }
     std::string why;
-    if (!Render(document, part.fd, why, progress)) {
+    if (!Render(document, part, why, progress)) {
         if (!why.empty()) {
             TellFailure("no PDF written for \"" + document.Title() + "\" in \"" + folder +
                         "\": " + why);
         }
         return {};
     }
+    const size_t nameLimit = native::NameLimit(folder);
     for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
-        const std::string path =
-            folder + '/' + OutputFileName(document.Title(), attempt, NameLimit(folder));
-        if (LinkFinalName(part, path, error)) {
-            return path;
-        }
-        if (error != EEXIST) {
-            TellFailure("no PDF written: cannot name it \"" + path + "\": " + std::strerror(error));
-            return {};
+        const std::string path = folder + native::FolderSeparator() +
+                                 OutputFileName(document.Title(), attempt, nameLimit);
+        switch (part.GiveName(path)) {
+            case native::PartFile::Naming::Named:
+                return path;
+            case native::PartFile::Naming::Taken:
+                continue;
+            case native::PartFile::Naming::Failed:
+                TellFailure("no PDF written: cannot name it \"" + path +
+                            "\": " + native::ErrorText(part.Error()));
+                return {};
         }
     }
     TellFailure("no PDF written: every name for \"" + document.Title() + "\" is taken in \"" +

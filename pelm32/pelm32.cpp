@@ -8,16 +8,20 @@
 #include <memory>
 #include <string>
 
+#include "pelm32/desktop.h"
 #include "pelm32/document.h"
 #include "pelm32/failures.h"
+#include "pelm32/native_file.h"
 #include "pelm32/paper.h"
 #include "pelm32/pdf_output.h"
-#include "pelm32/preview.h"
 #include "pelm32/progress.h"
-#include "pelm32/qt_setup.h"
 #include "pelm32/text_decoding.h"
 
+#if defined(_WIN32)
+#define PELM32_EXPORT __declspec(dllexport)
+#else
 #define PELM32_EXPORT __attribute__((visibility("default")))
+#endif
 
 namespace {
 
@@ -92,7 +96,7 @@ PELM32_EXPORT int32_t pmStartDoc(int32_t, const char* title, const char*, int32_
     if (!document->Good()) {
         pelm32::TellFailure("no document: cannot make its spool file in \"" +
                             pelm32::SpoolFile::Folder() +
-                            "\": " + std::strerror(document->Spool().Error()));
+                            "\": " + pelm32::native::ErrorText(document->Spool().Error()));
         return 0;
     }
     const int32_t handle = NextHandle();
@@ -163,7 +167,7 @@ PELM32_EXPORT void pmFinishDoc(int32_t doc, int32_t) {
     if (!document->Finish()) {
         pelm32::TellFailure("no PDF written for \"" + document->Title() +
                             "\": its spool file in \"" + pelm32::SpoolFile::Folder() +
-                            "\" failed: " + std::strerror(document->Spool().Error()));
+                            "\" failed: " + pelm32::native::ErrorText(document->Spool().Error()));
         return;
     }
     const std::string path = pelm32::WritePdf(*document, progress.get());
@@ -173,9 +177,7 @@ PELM32_EXPORT void pmFinishDoc(int32_t doc, int32_t) {
     }
     std::fprintf(stderr, "pelm32: wrote \"%s\", %d page%s\n", path.c_str(), document->PageTotal(),
                  document->PageTotal() == 1 ? "" : "s");
-    if (pelm32::PreviewAvailable()) {
-        pelm32::ShowPreview(*document, path);
-    }
+    pelm32::OpenWrittenDocument(*document, path);
 }
 
 }  // extern "C"

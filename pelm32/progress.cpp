@@ -33,9 +33,7 @@ bool Progress::Look(int done, int total) {
     }
     if (!decided_) {
         decided_ = true;
-        if (ProgressWindowsAvailable()) {
-            window_ = std::make_unique<ProgressWindow>(QString::fromStdString(title_));
-        }
+        window_ = OpenProgressWindow(title_);
     }
     if (!window_) {
         nextUpdate_ = std::chrono::steady_clock::time_point::max();  // headless: never again

@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <vector>
 
 #include "pelm32/qt_setup.h"
 
@@ -110,7 +111,21 @@ class InputHold : public QObject {
     std::vector<std::pair<QPointer<QObject>, std::unique_ptr<QEvent>>> held_;
 };
 
-ProgressWindow::ProgressWindow(const QString& title) {
+class QtProgressWindow final : public ProgressWindow {
+  public:
+    explicit QtProgressWindow(const QString& title);
+    ~QtProgressWindow() override;
+    bool Update(int done, int total) override;
+
+  private:
+    std::unique_ptr<QWidget> window_;
+    QLabel* label_;
+    QProgressBar* bar_;
+    bool cancelled_ = false;
+    std::unique_ptr<InputHold> hold_;
+};
+
+QtProgressWindow::QtProgressWindow(const QString& title) {
     window_ = std::make_unique<Window>([this] { cancelled_ = true; });
     window_->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     window_->setWindowTitle(QStringLiteral("Printing - %1").arg(title));
@@ -131,12 +146,12 @@ ProgressWindow::ProgressWindow(const QString& title) {
     hold_ = std::make_unique<InputHold>(window_.get());
 }
 
-ProgressWindow::~ProgressWindow() {
+QtProgressWindow::~QtProgressWindow() {
     window_->hide();
     hold_.reset();  // what was held goes on to its windows now
 }
 
-bool ProgressWindow::Update(int done, int total) {
+bool QtProgressWindow::Update(int done, int total) {
     if (total > 0) {
         label_->setText(QObject::tr("Writing the PDF: page %1 of %2").arg(done).arg(total));
         bar_->setRange(0, total);
@@ -152,11 +167,22 @@ bool ProgressWindow::Update(int done, int total) {
     return cancelled_;
 }
 
+namespace {
+
 bool ProgressWindowsAvailable() {
     if (TheSeam().headlessWindows) {
         return EnsureApplication();
     }
     return DisplayAvailable();
+}
+
+}  // namespace
+
+std::unique_ptr<ProgressWindow> OpenProgressWindow(const std::string& title) {
+    if (!ProgressWindowsAvailable()) {
+        return nullptr;
+    }
+    return std::make_unique<QtProgressWindow>(QString::fromStdString(title));
 }
 
 void SetProgressSeam(std::chrono::milliseconds delay, bool headlessWindows,

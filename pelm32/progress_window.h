@@ -4,44 +4,34 @@
 // work is over, as a program whose thread is busy would see it).
 #pragma once
 
-#include <QPointer>
-#include <QWidget>
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <vector>
+#include <string>
 
-class QLabel;
-class QProgressBar;
+class QWidget;
 
 namespace pelm32 {
 
-class InputHold;
-
 class ProgressWindow {
   public:
-    explicit ProgressWindow(const QString& title);
-    ~ProgressWindow();
+    virtual ~ProgressWindow() = default;
     // Shows how far the work has got (total 0 when not known) and lets the
     // windows repaint; true when Cancel has been pressed.
-    bool Update(int done, int total);
-
-  private:
-    std::unique_ptr<QWidget> window_;
-    QLabel* label_;
-    QProgressBar* bar_;
-    bool cancelled_ = false;
-    std::unique_ptr<InputHold> hold_;
+    virtual bool Update(int done, int total) = 0;
 };
 
-// Whether progress windows can be shown: a display (see qt_setup.h).
-bool ProgressWindowsAvailable();
+// The window for the work on a document titled title, shown now; null
+// where windows cannot show (no display; on Windows, not yet).
+std::unique_ptr<ProgressWindow> OpenProgressWindow(const std::string& title);
+
+// How long work runs before a window shows.
+std::chrono::milliseconds ProgressDelay();
 
 // For tests: how long work runs before a window shows, windows even
 // without a display, and a hook called with the window after each update.
 void SetProgressSeam(std::chrono::milliseconds delay, bool headlessWindows,
                      std::function<void(QWidget*)> afterUpdate);
 void ResetProgressSeam();
-std::chrono::milliseconds ProgressDelay();
 
 }  // namespace pelm32

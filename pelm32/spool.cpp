@@ -1,11 +1,6 @@
 #include "pelm32/spool.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -16,57 +11,15 @@ namespace {
 constexpr size_t kWriteBuffer = 1 << 20;
 constexpr size_t kReadBuffer = 1 << 18;
 
-// An unnamed file where the file system allows it; else a named one that is
-// unlinked at once, which is as good once the open has succeeded.
-int OpenAnonymousFile(int& error) {
-    const std::string folder = SpoolFile::Folder();
-    int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-        return fd;
-    }
-    std::string pattern = folder + "/pelm32-spool-XXXXXX";
-    fd = mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0) {
-        error = errno;
-        return -1;
-    }
-    unlink(pattern.c_str());
-    return fd;
-}
-
-bool WriteAll(int fd, const char* data, size_t size, uint64_t offset, int& error) {
-    while (size > 0) {
-        const ssize_t n = pwrite(fd, data, size, static_cast<off_t>(offset));
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            error = errno;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-        offset += static_cast<uint64_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
 
-std::string SpoolFile::Folder() {
-    const char* folder = std::getenv("TMPDIR");
-    return folder != nullptr && *folder != '\0' ? folder : "/tmp";
-}
-
 SpoolFile::SpoolFile() {
-    fd_ = OpenAnonymousFile(error_);
+    file_ = native::OpenTemporaryFile(Folder(), error_);
     buffer_.reserve(kWriteBuffer);
 }
 
 SpoolFile::~SpoolFile() {
-    if (fd_ >= 0) {
-        close(fd_);
-    }
+    native::Close(file_);
 }
 
 void SpoolFile::Fail(int error) {
@@ -86,7 +39,7 @@ void SpoolFile::Append(const void* data, size_t size) {
     }
     if (size >= kWriteBuffer) {
         int error = 0;
-        if (!WriteAll(fd_, bytes, size, written_, error)) {
+        if (!native::WriteAt(file_, bytes, size, written_, error)) {
             Fail(error);
             return;
         }
@@ -101,7 +54,7 @@ bool SpoolFile::Flush() {
         return false;
     }
     int error = 0;
-    if (!WriteAll(fd_, buffer_.data(), buffer_.size(), written_, error)) {
+    if (!native::WriteAt(file_, buffer_.data(), buffer_.size(), written_, error)) {
         Fail(error);
         return false;
     }
@@ -111,23 +64,7 @@ bool SpoolFile::Flush() {
 }
 
 bool SpoolFile::ReadAt(uint64_t offset, void* out, size_t size) const {
-    if (fd_ < 0) {
-        return false;
-    }
-    auto bytes = static_cast<char*>(out);
-    while (size > 0) {
-        const ssize_t n = pread(fd_, bytes, size, static_cast<off_t>(offset));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        bytes += n;
-        size -= static_cast<size_t>(n);
-        offset += static_cast<uint64_t>(n);
-    }
-    return true;
+    return file_ != native::kNoFile && native::ReadAt(file_, out, size, offset);
 }
 
 SpoolReader::SpoolReader(const SpoolFile& file, uint64_t begin, uint64_t end)

@@ -1,4 +1,4 @@
-// A document's drawing records, kept in a temporary file that has no name:
+// A document's drawing records, kept in a temporary file that no one sees:
 // memory stays flat however long the document grows, and nothing is left
 // behind when the program ends, however it ends.
 #pragma once
@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "pelm32/native_file.h"
 
 namespace pelm32 {
 
@@ -18,11 +20,11 @@ class SpoolFile {
     SpoolFile& operator=(const SpoolFile&) = delete;
 
     // False when no temporary file could be made or a write has failed.
-    bool Good() const { return fd_ >= 0 && !failed_; }
-    // The errno of the first failure, 0 when there was none.
+    bool Good() const { return file_ != native::kNoFile && !failed_; }
+    // The system's error code of the first failure, 0 when there was none.
     int Error() const { return error_; }
-    // Where spool files are made: TMPDIR, else /tmp.
-    static std::string Folder();
+    // Where spool files are made.
+    static std::string Folder() { return native::TemporaryFolder(); }
 
     void Append(const void* data, size_t size);
     template <typename T>
@@ -40,7 +42,7 @@ class SpoolFile {
   private:
     void Fail(int error);
 
-    int fd_ = -1;
+    native::File file_ = native::kNoFile;
     bool failed_ = false;
     int error_ = 0;
     uint64_t written_ = 0;

@@ -9,11 +9,7 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
+// All of it: the component object model and the common dialogs too.
 #include <windows.h>
-// After windows.h, which it needs.
-#include <commdlg.h>
 
 #include "platform/words.h"

@@ -112,9 +112,9 @@ void PrintTo(const Call& call, std::ostream* out) {
     *out << ")";
 }
 
-Call StartDoc(std::int32_t option1, TextArgument title, TextArgument text3, std::int32_t option4,
-              std::int32_t pageValue1, std::int32_t pageValue2, std::int32_t pageValue3,
-              std::int32_t startOption) {
+Call StartDocCall(std::int32_t option1, TextArgument title, TextArgument text3,
+                  std::int32_t option4, std::int32_t pageValue1, std::int32_t pageValue2,
+                  std::int32_t pageValue3, std::int32_t startOption) {
     return {Function::kStartDoc,
             {option1, std::move(title), std::move(text3), option4, pageValue1, pageValue2,
              pageValue3, startOption}};

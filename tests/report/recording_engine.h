@@ -56,9 +56,9 @@ struct Call {
 void PrintTo(const Call& call, std::ostream* out);
 
 // Expected calls, one builder per engine function, arguments first to last.
-Call StartDoc(std::int32_t option1, TextArgument title, TextArgument text3, std::int32_t option4,
-              std::int32_t pageValue1, std::int32_t pageValue2, std::int32_t pageValue3,
-              std::int32_t startOption);
+Call StartDocCall(std::int32_t option1, TextArgument title, TextArgument text3,
+                  std::int32_t option4, std::int32_t pageValue1, std::int32_t pageValue2,
+                  std::int32_t pageValue3, std::int32_t startOption);
 Call AddGraphic(std::int32_t doc, TextArgument fileName);
 Call Font(std::int32_t doc, std::int32_t option2, float size, std::int32_t option4,
           TextArgument faceName);

@@ -1,13 +1,11 @@
 #include "report/report_job.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -60,7 +58,7 @@ std::vector<Call> FurnitureAfterFirstCall(std::int32_t h, std::int32_t logo,
 // pmStartDoc, both bitmaps and the first page's furniture.
 std::vector<Call> DocumentStart(std::int32_t h, std::int32_t logo, std::int32_t watermark) {
     std::vector<Call> calls = {
-        StartDoc(0, "Hestrel PELM Demo", TextArgument::Null(), 0, 1, 0, 7, 8),
+        StartDocCall(0, "Hestrel PELM Demo", TextArgument::Null(), 0, 1, 0, 7, 8),
         AddGraphic(h, "Logo.bmp"),
         AddGraphic(h, "watermark.bmp"),
         Font(h, 1, 10.0f, 0, kFace),
@@ -122,12 +120,19 @@ std::vector<TextArgument> AsTexts(const std::vector<std::string>& lines) {
     return std::vector<TextArgument>(lines.begin(), lines.end());
 }
 
+// The file opened with share mode 0: no one else opens it until it is closed.
+HANDLE HoldAlone(const std::string& path) {
+    return CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+}
+
 class PrintReportFileTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char folder[] = "/tmp/report_job_test.XXXXXX";
-        ASSERT_NE(mkdtemp(folder), nullptr);
-        folder_ = folder;
+        std::random_device random;
+        do {
+            folder_ = fs::temp_directory_path() / ("report_job_test." + std::to_string(random()));
+        } while (!fs::create_directory(folder_));
         Reset();
         SetFloatingPointSettings();
     }
@@ -350,10 +355,9 @@ TEST_F(PrintReportFileTest, PositionsHoldWhenTheEngineChangesTheFloatingPointSet
 TEST_F(PrintReportFileTest, ClosesTheReportFileWhenDone) {
     std::string path = WriteLines({"A"});
     EXPECT_EQ(Print(path), 0);
-    int fd = open(path.c_str(), O_RDONLY);
-    ASSERT_GE(fd, 0);
-    EXPECT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0) << "the report file is still held";
-    close(fd);
+    HANDLE alone = HoldAlone(path);
+    EXPECT_NE(alone, INVALID_HANDLE_VALUE) << "the report file is still held";
+    CloseHandle(alone);
     Reset();
     EXPECT_EQ(Print(path), 0);
     EXPECT_EQ(BodyTextsByPage(), (std::vector<std::vector<TextArgument>>{{"A"}}));
@@ -381,7 +385,7 @@ TEST_F(PrintReportFileTest, RefusedDocumentShowsTheHandleAndStopsThere) {
 
         EXPECT_EQ(RecordedCalls(),
                   (std::vector<Call>{
-                      StartDoc(0, "Hestrel PELM Demo", TextArgument::Null(), 0, 1, 0, 7, 8)}));
+                      StartDocCall(0, "Hestrel PELM Demo", TextArgument::Null(), 0, 1, 0, 7, 8)}));
         auto requests = TakeMessageBoxRequests();
         ASSERT_EQ(requests.size(), 1u);
         EXPECT_EQ(requests[0].owner, nullptr);
@@ -393,9 +397,8 @@ TEST_F(PrintReportFileTest, RefusedDocumentShowsTheHandleAndStopsThere) {
 
 TEST_F(PrintReportFileTest, ReportFileThatCannotBeOpenedShowsTheErrorNumberAndLeavesTheDocument) {
     std::string locked = WriteLines({"A"});
-    int holder = open(locked.c_str(), O_RDONLY);
-    ASSERT_GE(holder, 0);
-    ASSERT_EQ(flock(holder, LOCK_EX), 0);
+    HANDLE holder = HoldAlone(locked);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
 
     struct Case {
         const char* name;
@@ -422,7 +425,7 @@ TEST_F(PrintReportFileTest, ReportFileThatCannotBeOpenedShowsTheErrorNumberAndLe
         EXPECT_EQ(requests[0].caption, "Fenwarth Error");
         EXPECT_EQ(requests[0].style, 16u);
     }
-    close(holder);
+    CloseHandle(holder);
 }
 
 }  // namespace

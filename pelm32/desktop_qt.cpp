@@ -1,0 +1,25 @@
+#include <QMessageBox>
+#include <QString>
+
+#include "pelm32/desktop.h"
+#include "pelm32/preview.h"
+#include "pelm32/qt_setup.h"
+
+namespace pelm32 {
+
+void OpenWrittenDocument(const Document& document, const std::string& pdfPath) {
+    if (PreviewAvailable()) {
+        ShowPreview(document, pdfPath);
+    }
+}
+
+void ShowFailureBox(const std::string& sentence) {
+    if (!DisplayAvailable()) {
+        return;
+    }
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Print Engine"),
+                    QString::fromStdString(sentence), QMessageBox::Ok);
+    box.exec();
+}
+
+}  // namespace pelm32

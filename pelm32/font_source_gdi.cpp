@@ -1,0 +1,153 @@
+// Faces through GDI: the face the system selects for a family name, its
+// bytes read back with GetFontData.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <cstring>
+#include <map>
+
+#include "pelm32/font_source.h"
+#include "pelm32/windows_text.h"
+
+namespace pelm32 {
+
+namespace {
+
+constexpr DWORD kCollectionTag = 0x66637474;  // 'ttcf', the whole collection file
+
+class FontData : public FontBytes {
+  public:
+    explicit FontData(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
+    const uint8_t* Data() const override { return bytes_.data(); }
+    size_t Size() const override { return bytes_.size(); }
+
+  private:
+    std::vector<uint8_t> bytes_;
+};
+
+// A memory device context with the face a family name selects.
+class SelectedFace {
+  public:
+    explicit SelectedFace(const std::string& family) : dc_(CreateCompatibleDC(nullptr)) {
+        LOGFONTW font{};
+        font.lfHeight = -256;
+        font.lfCharSet = DEFAULT_CHARSET;
+        font.lfOutPrecision = OUT_TT_ONLY_PRECIS;
+        const std::wstring name = Wide(family);
+        wcsncpy(font.lfFaceName, name.c_str(), LF_FACESIZE - 1);
+        font_ = CreateFontIndirectW(&font);
+        if (dc_ != nullptr && font_ != nullptr) {
+            old_ = SelectObject(dc_, font_);
+        }
+    }
+    ~SelectedFace() {
+        if (old_ != nullptr) {
+            SelectObject(dc_, old_);
+        }
+        if (font_ != nullptr) {
+            DeleteObject(font_);
+        }
+        if (dc_ != nullptr) {
+            DeleteDC(dc_);
+        }
+    }
+    SelectedFace(const SelectedFace&) = delete;
+    SelectedFace& operator=(const SelectedFace&) = delete;
+
+    bool Good() const { return old_ != nullptr; }
+    std::string Name() const {
+        wchar_t name[LF_FACESIZE] = {};
+        return GetTextFaceW(dc_, LF_FACESIZE, name) > 0 ? Utf8(name) : std::string();
+    }
+    // A table (0: the face from its start), empty when there is none.
+    std::vector<uint8_t> Table(DWORD tag, DWORD size = GDI_ERROR) const {
+        if (size == GDI_ERROR) {
+            size = GetFontData(dc_, tag, 0, nullptr, 0);
+        }
+        if (size == GDI_ERROR || size == 0) {
+            return {};
+        }
+        std::vector<uint8_t> bytes(size);
+        if (GetFontData(dc_, tag, 0, bytes.data(), size) != size) {
+            return {};
+        }
+        return bytes;
+    }
+
+  private:
+    HDC dc_;
+    HFONT font_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+};
+
+uint32_t BigEndian32(const uint8_t* at) {
+    return uint32_t{at[0]} << 24 | uint32_t{at[1]} << 16 | uint32_t{at[2]} << 8 | at[3];
+}
+
+// Which face of a collection is the selected one: the one whose table
+// directory starts with the same bytes as the selected face's own data.
+unsigned IndexInCollection(const SelectedFace& face, const std::vector<uint8_t>& collection) {
+    const std::vector<uint8_t> own = face.Table(0, 12);
+    if (own.size() < 12 || collection.size() < 12) {
+        return 0;
+    }
+    const uint32_t count = BigEndian32(&collection[8]);
+    for (uint32_t index = 0; index < count && 12 + 4 * (index + 1) <= collection.size(); ++index) {
+        const uint32_t offset = BigEndian32(&collection[12 + 4 * index]);
+        if (offset + own.size() <= collection.size() &&
+            std::memcmp(&collection[offset], own.data(), own.size()) == 0) {
+            return index;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool FindFaceFile(const std::string& family, FontFileRef& face) {
+    static std::map<std::string, FontFileRef> found;
+    if (const auto known = found.find(family); known != found.end()) {
+        face = known->second;
+        return true;
+    }
+    SelectedFace selected(family);
+    if (!selected.Good()) {
+        return false;
+    }
+    const std::string name = selected.Name();
+    if (name.empty() || selected.Table(0, 12).empty()) {
+        return false;  // not a face with TrueType outlines
+    }
+    face = FontFileRef{name, 0, name, {}};
+    const std::vector<uint8_t> collection = selected.Table(kCollectionTag);
+    if (!collection.empty()) {
+        face.index = IndexInCollection(selected, collection);
+    }
+    found.emplace(family, face);
+    return true;
+}
+
+// The selected face's own family only, for now: no face is searched for
+// characters it lacks.
+std::vector<FontFileRef> FindFacesFor(const std::string&, char32_t) {
+    return {};
+}
+
+// The "file" of a face found here is its face name: the bytes are read back
+// from GDI, the whole collection when the face belongs to one.
+std::unique_ptr<FontBytes> ReadFontFile(const std::string& path, std::string& why) {
+    SelectedFace selected(path);
+    std::vector<uint8_t> bytes = selected.Table(kCollectionTag);
+    if (bytes.empty()) {
+        bytes = selected.Table(0);
+    }
+    if (bytes.empty()) {
+        why = "the system gives no TrueType data for it";
+        return nullptr;
+    }
+    return std::make_unique<FontData>(std::move(bytes));
+}
+
+}  // namespace pelm32
