@@ -1,8 +1,15 @@
 // The open-file dialog on Qt's file dialog, with a seam for tests.
 #include <QApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QLocale>
+#include <QScreen>
+#include <QTreeView>
 #include <QWindow>
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -37,17 +44,65 @@ std::vector<std::pair<std::string, std::string>> ReadFilters(const char* list) {
 }
 
 QString QtFilter(const std::pair<std::string, std::string>& filter) {
-    // An entry without a pattern lists every file; ";" separates patterns here.
-    QString patterns = filter.second.empty()
-                           ? QStringLiteral("*")
-                           : QString::fromLocal8Bit(filter.second).replace(u';', u' ');
-    return QString::fromLocal8Bit(filter.first) + QStringLiteral(" (") + patterns + u')';
+    // An entry without a pattern lists every file; ";" separates patterns
+    // here, and "*.*" means every file, as on Windows, dot or none.
+    QStringList patterns;
+    for (const QString& pattern : QString::fromLocal8Bit(filter.second).split(u';')) {
+        patterns << (pattern.isEmpty() || pattern == QLatin1String("*.*") ? QStringLiteral("*")
+                                                                          : pattern);
+    }
+    return QString::fromLocal8Bit(filter.first) + QStringLiteral(" (") + patterns.join(u' ') + u')';
+}
+
+// The columns of a file's details (size, type, date) wide enough to show
+// them whole. Widths worth of the details and a name, for the dialog's size.
+int WidenDetails(QFileDialog& dialog) {
+    auto* files = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+    if (files == nullptr) {
+        return 0;
+    }
+    const QFontMetrics metrics(files->font());
+    const int padding = metrics.averageCharWidth() * 4;
+    const QString samples[] = {QStringLiteral("999.9 KiB"), QStringLiteral("Folder  "),
+                               QLocale().toString(QDateTime(QDate(2026, 12, 28), QTime(23, 58, 59)),
+                                                  QLocale::ShortFormat)};
+    int details = 0;
+    for (int column = 1; column <= 3; ++column) {
+        const int width = std::max(metrics.horizontalAdvance(samples[column - 1]) + padding,
+                                   files->header()->sectionSizeHint(column));
+        files->header()->resizeSection(column, width);
+        details += width;
+    }
+    return details + metrics.averageCharWidth() * 32;
+}
+
+// Centred over the owner, and kept on its screen.
+void PlaceOver(QFileDialog& dialog, const QWidget* owner) {
+    const QScreen* screen = owner->screen();
+    const QRect area = screen != nullptr ? screen->availableGeometry() : QRect();
+    QSize size = dialog.size();
+    if (area.isValid()) {
+        size = size.boundedTo(area.size() * 0.9);
+        dialog.resize(size);
+    }
+    QRect placed(QPoint(), size);
+    placed.moveCenter(owner->frameGeometry().center());
+    if (area.isValid()) {
+        placed.moveLeft(std::clamp(placed.left(), area.left(), area.right() - size.width()));
+        placed.moveTop(std::clamp(placed.top(), area.top(), area.bottom() - size.height()));
+    }
+    dialog.move(placed.topLeft());
 }
 
 FileDialogAnswer AskPerson(const FileDialogRequest& request, HWND owner) {
     QFileDialog dialog(nullptr, QString::fromLocal8Bit(request.title),
                        QString::fromLocal8Bit(request.initialDirectory));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
+    // The program's filter text as it gave it, not with Qt's pattern list.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    // A plain folder icon for every folder: no lookups of folders' own icons.
+    dialog.setOption(QFileDialog::DontUseCustomDirectoryIcons);
+    dialog.setViewMode(QFileDialog::Detail);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode((request.flags & OFN_FILEMUSTEXIST) ? QFileDialog::ExistingFile
                                                            : QFileDialog::AnyFile);
@@ -64,15 +119,27 @@ FileDialogAnswer AskPerson(const FileDialogRequest& request, HWND owner) {
     if (!request.fileName.empty()) {
         dialog.selectFile(QString::fromLocal8Bit(request.fileName));
     }
+    dialog.resize(dialog.sizeHint() + QSize(WidenDetails(dialog), 120));
     if (windowing::WindowSlot* slot = windowing::Slot(owner); slot && slot->widget) {
         dialog.winId();
         dialog.windowHandle()->setTransientParent(slot->widget->window()->windowHandle());
+        PlaceOver(dialog, slot->widget->window());
     }
     // Modal to its owner only (which is disabled): other windows keep working.
     dialog.setWindowModality(Qt::NonModal);
     bool finished = false;
     QObject::connect(&dialog, &QDialog::finished, [&finished]() { finished = true; });
     dialog.show();
+    // Once a folder's files are in, their details are measured for real.
+    if (auto* model = dialog.findChild<QFileSystemModel*>()) {
+        QObject::connect(model, &QFileSystemModel::directoryLoaded, &dialog, [&dialog] {
+            if (auto* files = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+                for (int column = 1; column <= 3; ++column) {
+                    files->resizeColumnToContents(column);
+                }
+            }
+        });
+    }
     while (!finished) {
         if (!PumpOneMessage()) {
             Sleep(1);

@@ -5,9 +5,14 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QScreen>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <fstream>
 #include <string>
 #include <utility>
@@ -181,6 +186,58 @@ TEST_F(FileChooserTest, RealDialogIsAnsweredAndCancelled) {
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(path.IsEmpty());
     EXPECT_EQ(title, QStringLiteral("Open"));
+}
+
+// The real dialog over its owner, at a size where a file's details show
+// whole, listing the program's filter as the program wrote it.
+TEST_F(FileChooserTest, RealDialogSitsOverItsOwnerShowingDetailsWholeAndTheFilterAsGiven) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    std::ofstream(folder.path().toStdString() + "/a-report-with-a-long-name.txt") << "x\n";
+    ShowWindow(owner_, SW_SHOW);
+    QWidget* ownerWidget = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->isVisible() && widget->windowTitle() == QLatin1String("Chooser owner")) {
+            ownerWidget = widget;
+        }
+    }
+    ASSERT_NE(ownerWidget, nullptr);
+    // In the middle of the screen, so the dialog needs no moving to fit.
+    ownerWidget->move(ownerWidget->screen()->availableGeometry().center() -
+                      ownerWidget->rect().center());
+    QPoint ownerCentre;
+    QPoint dialogCentre;
+    QString filterShown;
+    std::vector<std::pair<int, int>> columns;  // width given, width its text needs
+    AnswerRealDialog([&](QFileDialog* dialog) {
+        ownerCentre = ownerWidget->frameGeometry().center();
+        dialogCentre = dialog->frameGeometry().center();
+        filterShown = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))->currentText();
+        auto* files = dialog->findChild<QTreeView*>(QStringLiteral("treeView"));
+        for (int turn = 0; turn < 200 && files->model()->rowCount(files->rootIndex()) == 0;
+             ++turn) {
+            QTest::qWait(10);  // the folder is read in the background
+        }
+        QTest::qWait(50);
+        const QModelIndex first = files->model()->index(0, 0, files->rootIndex());
+        EXPECT_TRUE(first.isValid());
+        for (int column = 1; column <= 3 && first.isValid(); ++column) {
+            const QString text =
+                files->model()->index(0, column, files->rootIndex()).data().toString();
+            columns.emplace_back(files->header()->sectionSize(column),
+                                 files->fontMetrics().horizontalAdvance(text));
+        }
+        dialog->reject();
+    });
+    DynamicString path;
+    std::uint32_t flags = 0x1000;
+    ChooseFileToOpen(owner_, "Select File To Print", path,
+                     DynamicString(folder.path().toStdString()), "*.*", "", flags);
+    EXPECT_LE((dialogCentre - ownerCentre).manhattanLength(), 4);
+    EXPECT_EQ(filterShown, QStringLiteral("*.*"));
+    for (const auto& [given, needed] : columns) {
+        EXPECT_GT(given, needed);
+    }
 }
 
 }  // namespace
