@@ -18,8 +18,12 @@ Seam& TheSeam() {
     return seam;
 }
 
-int AnswerFromSeam(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
-    Seam& seam = TheSeam();
+std::function<int(const MessageBoxRequest&)>& Handler() {
+    static std::function<int(const MessageBoxRequest&)> handler;
+    return handler;
+}
+
+MessageBoxRequest Request(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
     MessageBoxRequest request;
     request.owner = owner;
     request.textIsNull = text == nullptr;
@@ -28,6 +32,12 @@ int AnswerFromSeam(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
     request.caption = caption != nullptr ? caption : "";
     request.style = style;
     request.calledAt = std::chrono::steady_clock::now();
+    return request;
+}
+
+int AnswerFromSeam(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
+    Seam& seam = TheSeam();
+    MessageBoxRequest request = Request(owner, text, caption, style);
     if (seam.observer) {
         seam.observer(request);
     }
@@ -55,9 +65,16 @@ void ResetMessageBoxSeam() {
     TheSeam() = Seam();
 }
 
+void SendMessageBoxesTo(std::function<int(const MessageBoxRequest&)> handler) {
+    Handler() = std::move(handler);
+}
+
 int MessageBoxThroughSeam(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
     if (!TheSeam().answers.empty()) {
         return AnswerFromSeam(owner, text, caption, style);
+    }
+    if (Handler()) {
+        return Handler()(Request(owner, text, caption, style));
     }
     return MessageBoxA(owner, text, caption, style);
 }

@@ -34,6 +34,11 @@ std::vector<MessageBoxRequest> TakeMessageBoxRequests();
 // Forgets queued answers, recorded requests and the observer.
 void ResetMessageBoxSeam();
 
+// For a program without windows (a batch front end): every box goes to
+// handler, whose result is its answer, instead of to the screen; null puts
+// the screen back. Queued answers still come first.
+void SendMessageBoxesTo(std::function<int(const MessageBoxRequest&)> handler);
+
 // What the run time calls in place of MessageBoxA: the next queued answer,
 // else the platform's box.
 int MessageBoxThroughSeam(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
