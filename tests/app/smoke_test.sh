@@ -67,6 +67,18 @@ done
 shown=$(milliseconds)
 echo "start-up to a visible dialog: $((shown - started)) ms"
 
+# The frame follows the dialog's style: a caption, a system menu and no
+# thick frame: a close button only, and a fixed size; and the program's icon.
+hints=$(xprop -id "$wid" _MOTIF_WM_HINTS | sed 's/.*= //')
+IFS=', ' read -r _ functions decorations _ <<<"$hints"
+(( (functions & 0x18) == 0 )) || fail "the frame may minimise or maximise: $hints"
+(( (decorations & 0x60) == 0 )) || fail "the frame shows minimise or maximise buttons: $hints"
+sizes=$(xprop -id "$wid" WM_NORMAL_HINTS)
+minimum=$(sed -n 's/.*minimum size: //p' <<<"$sizes")
+maximum=$(sed -n 's/.*maximum size: //p' <<<"$sizes")
+[ -n "$minimum" ] && [ "$minimum" = "$maximum" ] || fail "the dialog can be resized: $sizes"
+xprop -id "$wid" _NET_WM_ICON | grep -q "Icon (16 x 16)" || fail "the window has no icon"
+
 if [ -n "$screenshot" ]; then
     sleep 0.3
     import -window "$wid" "$screenshot"
