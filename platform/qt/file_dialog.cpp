@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QLocale>
 #include <QScreen>
+#include <QStyle>
 #include <QTreeView>
 #include <QWindow>
 #include <algorithm>
@@ -54,26 +55,27 @@ QString QtFilter(const std::pair<std::string, std::string>& filter) {
     return QString::fromLocal8Bit(filter.first) + QStringLiteral(" (") + patterns.join(u' ') + u')';
 }
 
-// The columns of a file's details (size, type, date) wide enough to show
-// them whole. Widths worth of the details and a name, for the dialog's size.
+// The columns of a name and its details (size, type, date) wide enough to
+// show them whole; the width they take, for the dialog's size.
 int WidenDetails(QFileDialog& dialog) {
     auto* files = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
     if (files == nullptr) {
         return 0;
     }
     const QFontMetrics metrics(files->font());
-    const int padding = metrics.averageCharWidth() * 4;
-    const QString samples[] = {QStringLiteral("999.9 KiB"), QStringLiteral("Folder  "),
-                               QLocale().toString(QDateTime(QDate(2026, 12, 28), QTime(23, 58, 59)),
-                                                  QLocale::ShortFormat)};
-    int details = 0;
-    for (int column = 1; column <= 3; ++column) {
-        const int width = std::max(metrics.horizontalAdvance(samples[column - 1]) + padding,
-                                   files->header()->sectionSizeHint(column));
-        files->header()->resizeSection(column, width);
-        details += width;
+    const int padding = metrics.averageCharWidth() * 3;
+    const QString samples[] = {
+        QStringLiteral("sample-report-name.txt"), QStringLiteral("999.99 KiB"),
+        QStringLiteral("plain text document"),
+        QLocale().toString(QDateTime(QDate(2026, 12, 28), QTime(23, 58, 59)),
+                           QLocale::ShortFormat)};
+    int width = 0;
+    for (int column = 0; column <= 3; ++column) {
+        const int wanted = metrics.horizontalAdvance(samples[column]) + padding;
+        files->header()->resizeSection(column, wanted);
+        width += wanted;
     }
-    return details + metrics.averageCharWidth() * 32;
+    return width + files->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + padding;
 }
 
 // Centred over the owner, and kept on its screen.
@@ -119,7 +121,11 @@ FileDialogAnswer AskPerson(const FileDialogRequest& request, HWND owner) {
     if (!request.fileName.empty()) {
         dialog.selectFile(QString::fromLocal8Bit(request.fileName));
     }
-    dialog.resize(dialog.sizeHint() + QSize(WidenDetails(dialog), 120));
+    // Room for the places, a name and its details: no wider than that.
+    const int places = dialog.fontMetrics().averageCharWidth() * 26;
+    const QSize hint = dialog.sizeHint();
+    dialog.resize(std::max(hint.width(), WidenDetails(dialog) + places),
+                  std::max(hint.height(), hint.width() * 3 / 5));
     if (windowing::WindowSlot* slot = windowing::Slot(owner); slot && slot->widget) {
         dialog.winId();
         dialog.windowHandle()->setTransientParent(slot->widget->window()->windowHandle());
