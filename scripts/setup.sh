@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the program need,
-# but only when one of them is missing.
+# and any named as arguments, but only when one of them is missing.
 set -euo pipefail
 
 packages=(
@@ -14,6 +14,7 @@ packages=(
     xvfb xdotool x11-utils locales weston desktop-file-utils
     enscript a2ps ghostscript
     cups
+    "$@"
 )
 
 missing=()

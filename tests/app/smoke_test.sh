@@ -31,18 +31,9 @@ fail() {
 
 milliseconds() { date +%s%3N; }
 
-# Xvfb picks a free display number itself and writes it once it is ready.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.1
-done
-[ -s "$work/display" ] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(head -n1 "$work/display")"
-unset WAYLAND_DISPLAY QT_QPA_PLATFORM
-export XDG_RUNTIME_DIR="$work/runtime"
-mkdir -m 700 "$XDG_RUNTIME_DIR"
+# shellcheck source=tests/x_session.sh
+source "$(dirname "$0")/../x_session.sh"
+x_session_start "$work"
 
 cp -r "$examples" "$work/examples"
 mkdir "$work/out"

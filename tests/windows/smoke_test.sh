@@ -1,0 +1,188 @@
+#!/usr/bin/env bash
+# The Windows build under Wine on an X server and in a Wine prefix of its
+# own, driven from outside as a person would: the dialog; Alt+B opens the
+# system's open-file dialog; the sample report's path and Alt+P give a
+# 3-page PDF whose text is the Linux build's; a second Print never replaces
+# the first; a report that another program holds gives the "Fenwarth Error"
+# box; Alt+Q ends the program with 0.
+# Usage: smoke_test.sh PELMDEMO_EXE FILE_HOLDER_EXE EXAMPLES [LINUX_PELMDEMO] [SCREENSHOTS]
+set -euo pipefail
+
+program="$(realpath "$1")"
+holder="$(realpath "$2")"
+examples="$(realpath "$3")"
+linux_program="${4:+$(realpath "$4")}"
+screenshots="${5:+$(realpath "$5")}"
+caption='^pelm Print and Preview Watermark Demo$'
+
+for tool in Xvfb xdotool wine wineserver pdfinfo pdftotext pdffonts pdfimages; do
+    command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed"; exit 1; }
+done
+# shellcheck source=tests/windows/wine_prefix.sh
+source "$(dirname "$0")/wine_prefix.sh"
+# shellcheck source=tests/x_session.sh
+source "$(dirname "$0")/../x_session.sh"
+
+work="$(mktemp -d)"
+xvfb_pid=""
+app_pid=""
+holder_pid=""
+cleanup() {
+    if [ -n "$app_pid" ]; then kill "$app_pid" 2>/dev/null || true; fi
+    if [ -n "$holder_pid" ]; then touch "$work/examples/locked.txt.release" 2>/dev/null || true; fi
+    if [ -n "${WINEPREFIX:-}" ]; then wine_prefix_stop; fi
+    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# A Linux path as Wine's programs name it.
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+x_session_start "$work"
+export PELM32_PREVIEW=0 PELM32_PAPER=a4
+
+started=$(date +%s)
+wine_prefix_make "$work"
+echo "Wine prefix ready in $(($(date +%s) - started)) s"
+cp -r "$examples" "$work/examples"
+mkdir "$work/out" "$work/linux-out"
+
+# Waits for a visible window whose name matches; prints its id.
+wait_window() {
+    local wid=""
+    for _ in $(seq 600); do
+        wid=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1) || true
+        [ -n "$wid" ] && break
+        if [ -n "$app_pid" ]; then
+            kill -0 "$app_pid" 2>/dev/null || fail "the program ended early: $(cat "$work/program.log")"
+        fi
+        sleep 0.05
+    done
+    [ -n "$wid" ] || fail "no window \"$1\": $(cat "$work/program.log")"
+    echo "$wid"
+}
+
+window_gone() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
+wait_gone() { poll_until 200 window_gone "$1" || fail "the window \"$1\" stayed"; }
+
+screenshot() {
+    if [ -n "$screenshots" ]; then
+        sleep 0.3
+        /usr/bin/import -window root "$work/shot.png"
+        /usr/bin/convert "$work/shot.png" -trim +repage "$screenshots/$2"
+    fi
+}
+
+# Waits until the folder holds count PDFs.
+wait_pdfs() {
+    for _ in $(seq 300); do
+        [ "$(find "$1" -maxdepth 1 -name '*.pdf' | wc -l)" -ge "$2" ] && return 0
+        kill -0 "$app_pid" 2>/dev/null || fail "the program ended early: $(cat "$work/program.log")"
+        sleep 0.1
+    done
+    fail "no PDF number $2 in $1: $(cat "$work/program.log")"
+}
+
+# Types a path into the dialog's text box, replacing what it held, and prints.
+# A click puts the focus there (the middle of the box, from the dialog's
+# table, below the title bar), wherever the last command left it.
+print_path() {
+    xdotool windowfocus --sync "$1"
+    xdotool mousemove --window "$1" 100 78 click 1
+    xdotool key End shift+Home
+    xdotool type "$2"
+    xdotool key alt+p
+}
+
+# Waits for a window that the last step opened, keeps its picture under
+# the given name, and closes it with a key.
+answer_window() {
+    local wid
+    wid=$(wait_window "$1")
+    screenshot "$wid" "$2"
+    xdotool windowfocus --sync "$wid"
+    xdotool key "$3"
+    wait_gone "$1"
+}
+
+program_ended() { ! kill -0 "$app_pid" 2>/dev/null; }
+
+quit() {
+    xdotool windowfocus --sync "$1"
+    xdotool key alt+q
+    poll_until 200 program_ended || fail "the program did not end after Quit"
+    local status=0
+    wait "$app_pid" || status=$?
+    app_pid=""
+    [ "$status" = 0 ] || fail "exit code $status after Quit"
+}
+
+# --- The Windows build ---
+(cd "$work/examples" && PELM32_OUTPUT_DIR="$(windows_path "$work/out")" \
+    exec wine "$program") >"$work/program.log" 2>&1 &
+app_pid=$!
+wid=$(wait_window "$caption")
+screenshot "$wid" windows-main-dialog.png
+
+xdotool windowfocus --sync "$wid"
+xdotool key alt+b
+answer_window '^Select File To Print$' windows-file-chooser.png Escape
+echo "PASS: Alt+B opens \"Select File To Print\""
+
+print_path "$wid" "$(windows_path "$work/examples/sample-report.txt")"
+wait_pdfs "$work/out" 1
+pdf="$work/out/Hestrel PELM Demo.pdf"
+[ -f "$pdf" ] || fail "the PDF is not named after the title: $(ls "$work/out")"
+pages=$(pdfinfo "$pdf" | awk '/^Pages:/ {print $2}')
+[ "$pages" = 3 ] || fail "the PDF has $pages pages, not 3"
+pdffonts "$pdf" | grep -q 'LiberationMono .* yes yes' ||
+    fail "Courier New is not embedded as a subset of its stand-in: $(pdffonts "$pdf")"
+images=$(pdfimages -list "$pdf" | awk 'NR > 2 {print $11}' | sort -u | wc -l)
+[ "$images" = 2 ] || fail "$images image objects for the two bitmaps"
+echo "PASS: Print gives one PDF of 3 pages, Courier New embedded, each bitmap once"
+
+first=$(md5sum <"$pdf")
+xdotool windowfocus --sync "$wid"
+xdotool key alt+p
+wait_pdfs "$work/out" 2
+[ -f "$work/out/Hestrel PELM Demo (2).pdf" ] || fail "the second PDF: $(ls "$work/out")"
+[ "$(md5sum <"$pdf")" = "$first" ] || fail "the first PDF was overwritten"
+echo "PASS: a second Print makes \"... (2).pdf\" and leaves the first alone"
+
+cp "$work/examples/sample-report.txt" "$work/examples/locked.txt"
+(cd "$work/examples" && exec wine "$holder" locked.txt) >"$work/holder.log" 2>&1 &
+holder_pid=$!
+poll_until 200 test -f "$work/examples/locked.txt.held" ||
+    fail "the holder did not hold: $(cat "$work/holder.log")"
+print_path "$wid" "$(windows_path "$work/examples/locked.txt")"
+answer_window '^Fenwarth Error$' windows-error-box.png Return
+touch "$work/examples/locked.txt.release"
+wait "$holder_pid" || true
+holder_pid=""
+[ "$(find "$work/out" -maxdepth 1 -name '*.pdf' | wc -l)" = 2 ] || fail "a PDF for a held report"
+echo "PASS: a report held by another program gives the \"Fenwarth Error\" box"
+
+quit "$wid"
+echo "PASS: Alt+Q ends the program with exit code 0"
+
+# --- The Linux build on the same report: the same text ---
+if [ -n "$linux_program" ]; then
+    (cd "$work/examples" && PELM32_OUTPUT_DIR="$work/linux-out" exec "$linux_program") \
+        >"$work/program.log" 2>&1 &
+    app_pid=$!
+    wid=$(wait_window "$caption")
+    print_path "$wid" "$work/examples/sample-report.txt"
+    wait_pdfs "$work/linux-out" 1
+    quit "$wid"
+    diff <(pdftotext -layout "$work/linux-out/Hestrel PELM Demo.pdf" -) \
+        <(pdftotext -layout "$pdf" -) >"$work/text.diff" ||
+        fail "the Windows PDF's text differs from the Linux build's: $(head -n 20 "$work/text.diff")"
+    echo "PASS: the Windows PDF's text is the Linux build's, page for page"
+fi
