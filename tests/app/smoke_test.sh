@@ -68,6 +68,10 @@ sizes=$(xprop -id "$wid" WM_NORMAL_HINTS)
 minimum=$(sed -n 's/.*minimum size: //p' <<<"$sizes")
 maximum=$(sed -n 's/.*maximum size: //p' <<<"$sizes")
 [ -n "$minimum" ] && [ "$minimum" = "$maximum" ] || fail "the dialog can be resized: $sizes"
+for _ in $(seq 50); do  # set as the window is shown, which may come a moment after the map
+    xprop -id "$wid" _NET_WM_ICON | grep -q "Icon (16 x 16)" && break
+    sleep 0.1
+done
 xprop -id "$wid" _NET_WM_ICON | grep -q "Icon (16 x 16)" || fail "the window has no icon"
 
 if [ -n "$screenshot" ]; then
