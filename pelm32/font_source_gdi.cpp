@@ -5,8 +5,11 @@
 #endif
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <map>
+#include <utility>
 
 #include "pelm32/font_source.h"
 #include "pelm32/windows_text.h"
@@ -76,6 +79,30 @@ class SelectedFace {
         return bytes;
     }
 
+    // The face's pitch and the characters it covers, into face.
+    template <typename Face>
+    bool Covering(Face& face) const {
+        TEXTMETRICW metrics{};
+        const DWORD size = GetFontUnicodeRanges(dc_, nullptr);
+        if (!Good() || size == 0 || !GetTextMetricsW(dc_, &metrics)) {
+            return false;
+        }
+        // The flag is set for a variable pitch, despite its name.
+        face.fixedPitch = (metrics.tmPitchAndFamily & TMPF_FIXED_PITCH) == 0;
+        std::vector<uint8_t> space(size);
+        auto* set = reinterpret_cast<GLYPHSET*>(space.data());
+        set->cbThis = size;
+        if (GetFontUnicodeRanges(dc_, set) == 0) {
+            return false;
+        }
+        for (DWORD i = 0; i < set->cRanges; ++i) {
+            const char32_t first = set->ranges[i].wcLow;
+            face.ranges.emplace_back(first, first + set->ranges[i].cGlyphs - 1);
+        }
+        std::sort(face.ranges.begin(), face.ranges.end());
+        return true;
+    }
+
   private:
     HDC dc_;
     HFONT font_ = nullptr;
@@ -129,10 +156,71 @@ bool FindFaceFile(const std::string& family, FontFileRef& face) {
     return true;
 }
 
-// The selected face's own family only, for now: no face is searched for
-// characters it lacks.
-std::vector<FontFileRef> FindFacesFor(const std::string&, char32_t) {
-    return {};
+namespace {
+
+// A face the system has, with the characters it covers (UTF-16 code units,
+// so the Basic Multilingual Plane only) and its pitch.
+struct CoveringFace {
+    FontFileRef face;
+    bool fixedPitch = false;
+    std::vector<std::pair<char32_t, char32_t>> ranges;  // first, last, ascending
+
+    bool Covers(char32_t character) const {
+        auto after = std::upper_bound(
+            ranges.begin(), ranges.end(), character,
+            [](char32_t c, const std::pair<char32_t, char32_t>& range) { return c < range.first; });
+        return after != ranges.begin() && character <= std::prev(after)->second;
+    }
+};
+
+int CALLBACK AddFamily(const LOGFONTW* font, const TEXTMETRICW*, DWORD type, LPARAM names) {
+    // Vertical faces ("@...") are the same faces turned.
+    if ((type & TRUETYPE_FONTTYPE) != 0 && font->lfFaceName[0] != L'@') {
+        reinterpret_cast<std::vector<std::wstring>*>(names)->push_back(font->lfFaceName);
+    }
+    return 1;
+}
+
+// Every TrueType family the system has, with what it covers; made once.
+const std::vector<CoveringFace>& CoveringFaces() {
+    static const std::vector<CoveringFace> faces = [] {
+        std::vector<std::wstring> names;
+        HDC dc = CreateCompatibleDC(nullptr);
+        LOGFONTW all{};
+        all.lfCharSet = DEFAULT_CHARSET;
+        EnumFontFamiliesExW(dc, &all, AddFamily, reinterpret_cast<LPARAM>(&names), 0);
+        DeleteDC(dc);
+        std::sort(names.begin(), names.end());
+        names.erase(std::unique(names.begin(), names.end()), names.end());
+        std::vector<CoveringFace> covering;
+        for (const std::wstring& name : names) {
+            CoveringFace face;
+            if (FindFaceFile(Utf8(name), face.face) &&
+                SelectedFace(face.face.family).Covering(face)) {
+                covering.push_back(std::move(face));
+            }
+        }
+        return covering;
+    }();
+    return faces;
+}
+
+}  // namespace
+
+// Faces that have the character, those of the family's pitch first.
+std::vector<FontFileRef> FindFacesFor(const std::string& family, char32_t character) {
+    CoveringFace wanted;
+    const bool fixedPitch = FindFaceFile(family, wanted.face) &&
+                            SelectedFace(wanted.face.family).Covering(wanted) && wanted.fixedPitch;
+    std::vector<FontFileRef> same;
+    std::vector<FontFileRef> other;
+    for (const CoveringFace& face : CoveringFaces()) {
+        if (face.face.family != wanted.face.family && face.Covers(character)) {
+            (face.fixedPitch == fixedPitch ? same : other).push_back(face.face);
+        }
+    }
+    same.insert(same.end(), other.begin(), other.end());
+    return same;
 }
 
 // The "file" of a face found here is its face name: the bytes are read back
