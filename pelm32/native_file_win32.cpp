@@ -139,9 +139,13 @@ char FolderSeparator() {
     return '\\';
 }
 
-// 255 UTF-16 units, which a name of 255 UTF-8 bytes never exceeds.
-size_t NameLimit(const std::string&) {
-    return 255;
+// 255 UTF-16 units, and the whole path within MAX_PATH, which the calls keep
+// to without the long-path prefix; a name of so many UTF-8 bytes never has
+// more UTF-16 units.
+size_t NameLimit(const std::string& folder) {
+    const size_t taken = Wide(folder).size() + 1;  // the folder and a separator
+    const size_t room = MAX_PATH - 1 > taken ? MAX_PATH - 1 - taken : 0;
+    return room < 255 ? room : 255;
 }
 
 bool NameByteAllowed(char byte) {

@@ -189,6 +189,22 @@ TEST_F(EngineWin32Test, TheNineFunctionsWriteOnePdfIntoTheOutputFolder) {
     EXPECT_NE(pdf.find("%%EOF", pdf.size() - 8), std::string::npos);
 }
 
+TEST_F(EngineWin32Test, ALongTitleStillGivesAPdfWithinThePathLimit) {
+    _putenv_s("PELM32_OUTPUT_DIR", folder_.string().c_str());
+    const std::string title(300, 'T');
+    for (int copy = 1; copy <= 2; ++copy) {
+        const int32_t doc = pmStartDoc(0, title.c_str(), nullptr, 0, 1, 0, 7, 8);
+        ASSERT_GT(doc, 0);
+        pmFinishDoc(doc, 0);
+    }
+    const std::vector<std::string> names = Entries(folder_);
+    ASSERT_EQ(names.size(), 2u);
+    for (const std::string& name : names) {
+        EXPECT_EQ(name.rfind("TTTT", 0), 0u) << name;
+        EXPECT_LT((folder_ / name).wstring().size(), size_t{MAX_PATH}) << name;
+    }
+}
+
 TEST_F(EngineWin32Test, AMissingOutputFolderWritesNothingAndSaysWhereAndWhy) {
     const std::string missing = (folder_ / "nowhere").string();
     _putenv_s("PELM32_OUTPUT_DIR", missing.c_str());
