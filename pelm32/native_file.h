@@ -37,6 +37,9 @@ char FolderSeparator();
 size_t NameLimit(const std::string& folder);
 // Whether a byte can stand in a file name here (control bytes never can).
 bool NameByteAllowed(char byte);
+// Whether a name names a device rather than a file here, as "CON" or
+// "NUL.txt" do on Windows.
+bool NameReserved(const std::string& stem);
 
 // The file a PDF is written to: under no name, or a hidden one, until
 // GiveName; removed when it is destroyed without one.

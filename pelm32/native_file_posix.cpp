@@ -110,6 +110,10 @@ bool NameByteAllowed(char byte) {
     return byte != '/' && code >= 0x20 && code != 0x7F;
 }
 
+bool NameReserved(const std::string&) {
+    return false;
+}
+
 // Unnamed where the file system allows it, so a crash leaves nothing; else
 // a hidden temporary name removed on failure.
 PartFile::PartFile(const std::string& folder) {

@@ -3,6 +3,7 @@
 #endif
 #include <windows.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <string>
 
@@ -156,6 +157,24 @@ bool NameByteAllowed(char byte) {
         }
     }
     return code >= 0x20 && code != 0x7F;
+}
+
+bool NameReserved(const std::string& stem) {
+    // The system looks at the name before its first dot, without trailing
+    // spaces: "nul.tar" and "NUL " are the device too.
+    std::string name = stem.substr(0, stem.find('.'));
+    name = name.substr(0, name.find_last_not_of(' ') + 1);
+    for (char& c : name) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL"};
+    for (const char* device : kDevices) {
+        if (name == device) {
+            return true;
+        }
+    }
+    return name.size() == 4 && (name.rfind("COM", 0) == 0 || name.rfind("LPT", 0) == 0) &&
+           name[3] >= '1' && name[3] <= '9';
 }
 
 // Windows has no file without a name: a hidden one until GiveName.

@@ -132,6 +132,9 @@ std::string OutputFileName(const std::string& title, int attempt, size_t nameLim
     if (base.empty()) {
         base = "Document";
     }
+    if (native::NameReserved(base)) {
+        base.insert(0, 1, '_');  // "NUL.pdf" would be no file at all
+    }
     if (attempt > 1) {
         base += " (" + std::to_string(attempt) + ")";
     }

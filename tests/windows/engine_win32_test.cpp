@@ -72,6 +72,16 @@ class EngineWin32Test : public ::testing::Test {
 TEST_F(EngineWin32Test, FileNamesLoseWhatWindowsForbidsInThem) {
     EXPECT_EQ(pelm32::OutputFileName("a\\b/c:d*e?f\"g<h>i|j\x01k", 1), "a_b_c_d_e_f_g_h_i_j_k.pdf");
     EXPECT_EQ(pelm32::OutputFileName("..Report", 2), "Report (2).pdf");
+    // Device names, whatever their case or what follows a dot, are no files.
+    const struct {
+        const char* title;
+        const char* file;
+    } devices[] = {{"CON", "_CON.pdf"},    {"nul", "_nul.pdf"},         {"Com1", "_Com1.pdf"},
+                   {"LPT9", "_LPT9.pdf"},  {"aux.log", "_aux.log.pdf"}, {"PRN  .x", "_PRN  .x.pdf"},
+                   {"COM10", "COM10.pdf"}, {"Console", "Console.pdf"}};
+    for (const auto& device : devices) {
+        EXPECT_EQ(pelm32::OutputFileName(device.title, 1), device.file) << device.title;
+    }
 }
 
 TEST_F(EngineWin32Test, TheSpoolFileIsGoneOnceClosed) {
