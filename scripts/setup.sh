@@ -11,7 +11,7 @@ packages=(
     fonts-liberation2 fonts-dejavu-core fonts-droid-fallback fonts-symbola fontconfig
     poppler-utils qpdf
     clang libclang-rt-14-dev
-    xvfb xdotool x11-utils locales weston desktop-file-utils
+    xvfb xdotool x11-utils procps locales weston desktop-file-utils
     enscript a2ps ghostscript
     cups
     "$@"
