@@ -64,11 +64,10 @@ int WidenDetails(QFileDialog& dialog) {
     }
     const QFontMetrics metrics(files->font());
     const int padding = metrics.averageCharWidth() * 3;
-    const QString samples[] = {
-        QStringLiteral("sample-report-name.txt"), QStringLiteral("999.99 KiB"),
-        QStringLiteral("plain text document"),
-        QLocale().toString(QDateTime(QDate(2026, 12, 28), QTime(23, 58, 59)),
-                           QLocale::ShortFormat)};
+    const QString samples[] = {QStringLiteral("sample-report-name.txt"),
+                               QStringLiteral("999.99 KiB"), QStringLiteral("plain text document"),
+                               QLocale().toString(QDateTime(QDate(2026, 12, 28), QTime(23, 58, 59)),
+                                                  QLocale::ShortFormat)};
     int width = 0;
     for (int column = 0; column <= 3; ++column) {
         const int wanted = metrics.horizontalAdvance(samples[column]) + padding;

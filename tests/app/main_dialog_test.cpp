@@ -24,11 +24,11 @@
 #include <vector>
 
 #include "platform/qt/file_dialog_seam.h"
-#include "runtime/message_box_seam.h"
 #include "platform/qt/message_pump.h"
 #include "platform/qt/qt_application.h"
 #include "platform/win32.h"
 #include "runtime/dialog_framework.h"
+#include "runtime/message_box_seam.h"
 #include "tests/pelm32/pdf_tools.h"
 
 namespace {

@@ -3,10 +3,10 @@
 #include <cfenv>
 #include <string>
 
-#include "runtime/message_box_seam.h"
 #include "platform/win32.h"
 #include "runtime/floating_point.h"
 #include "runtime/message_box.h"
+#include "runtime/message_box_seam.h"
 
 namespace {
 
