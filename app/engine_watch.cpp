@@ -36,7 +36,6 @@ int32_t pmStartDoc(int32_t option1, const char* title, const char* text3, int32_
     const int32_t handle =
         engine(option1, title, text3, option4, pageValue1, pageValue2, pageValue3, startOption);
     if (static_cast<int16_t>(handle) > 0) {
-        ++watch.documentsStarted;
         watch.pages = 1;
     }
     return handle;

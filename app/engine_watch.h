@@ -6,7 +6,6 @@
 #include <cstdint>
 
 struct EngineWatch {
-    std::int32_t documentsStarted = 0;
     std::int32_t documentsFinished = 0;
     // Pages of the last document started: its first and one per new page.
     std::int32_t pages = 0;

@@ -7,7 +7,7 @@
 
 #include "pelm32/document.h"
 #include "pelm32/fonts.h"
-#include "pelm32/pdf/win_ansi.h"
+#include "pelm32/pdf/pdf_fonts.h"
 #include "pelm32/spool_records.h"
 
 namespace pelm32 {
@@ -136,8 +136,7 @@ void PagePainter::DrawCodes(int face, double x, double baseline, std::string_vie
     if (found == codeGlyphs_.end()) {
         std::array<uint16_t, 256> table{};
         for (unsigned code = 0; code < 256; ++code) {
-            table[code] =
-                FaceById(face).Sfnt().Glyph(pdf::Windows1252ToUnicode(static_cast<uint8_t>(code)));
+            table[code] = pdf::CodeGlyph(FaceById(face).Sfnt(), static_cast<uint8_t>(code));
         }
         found = codeGlyphs_.emplace(face, table).first;
     }

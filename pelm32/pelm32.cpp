@@ -41,20 +41,23 @@ std::map<int32_t, OpenDocument>& OpenDocuments() {
     return documents;
 }
 
-Document* Find(int32_t handle) {
+OpenDocument* FindOpen(int32_t handle) {
     auto& documents = OpenDocuments();
     const auto found = documents.find(handle);
-    return found == documents.end() ? nullptr : found->second.document.get();
+    return found == documents.end() ? nullptr : &found->second;
+}
+
+Document* Find(int32_t handle) {
+    OpenDocument* open = FindOpen(handle);
+    return open == nullptr ? nullptr : open->document.get();
 }
 
 // A step of spooling. The progress window may show; a Cancel there abandons
-// the document: nothing is written, and its handle is done with.
-void Spooled(int32_t handle) {
-    auto& documents = OpenDocuments();
-    const auto found = documents.find(handle);
-    if (found != documents.end() &&
-        !found->second.progress->Spooling(found->second.document->PageTotal())) {
-        documents.erase(found);
+// the document: nothing is written, and its handle is done with. Erased by
+// handle: the step may have let other calls run.
+void Spooled(int32_t handle, OpenDocument& open) {
+    if (!open.progress->Spooling(open.document->PageTotal())) {
+        OpenDocuments().erase(handle);
     }
 }
 
@@ -121,9 +124,9 @@ PELM32_EXPORT void pmFont(int32_t doc, int32_t, float pointSize, int32_t, const 
 }
 
 PELM32_EXPORT void pmText(int32_t doc, float x, float y, int32_t, const char* text) {
-    if (Document* document = Find(doc)) {
-        document->Text(x, y, text);
-        Spooled(doc);
+    if (OpenDocument* open = FindOpen(doc)) {
+        open->document->Text(x, y, text);
+        Spooled(doc, *open);
     }
 }
 
@@ -141,16 +144,16 @@ PELM32_EXPORT void pmPageCount(int32_t doc, float x, float y, int32_t, int32_t) 
 
 PELM32_EXPORT void pmDrawGraphic(int32_t doc, int32_t graphic, float left, float top, float right,
                                  float bottom) {
-    if (Document* document = Find(doc)) {
-        document->DrawGraphic(graphic, left, top, right, bottom);
-        Spooled(doc);
+    if (OpenDocument* open = FindOpen(doc)) {
+        open->document->DrawGraphic(graphic, left, top, right, bottom);
+        Spooled(doc, *open);
     }
 }
 
 PELM32_EXPORT void pmNewPage(int32_t doc, int32_t, int32_t, int32_t) {
-    if (Document* document = Find(doc)) {
-        document->NewPage();
-        Spooled(doc);
+    if (OpenDocument* open = FindOpen(doc)) {
+        open->document->NewPage();
+        Spooled(doc, *open);
     }
 }
 

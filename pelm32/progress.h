@@ -25,7 +25,6 @@ class Progress {
     }
     // A page of the PDF written. False once the user has cancelled.
     bool Writing(int page, int total) { return Look(page, total); }
-    bool Cancelled() const { return cancelled_; }
     // The work is over: the window goes.
     void Done();
 

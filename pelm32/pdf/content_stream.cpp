@@ -1,5 +1,7 @@
 #include "pelm32/pdf/content_stream.h"
 
+#include "pelm32/pdf/pdf_syntax.h"
+
 #include <charconv>
 #include <cmath>
 
@@ -17,32 +19,6 @@ void AppendInteger(std::string& out, int value) {
 void AppendPoints(std::string& out, double points) {
     AppendThousandths(out, ToThousandths(points));
     out += ' ';
-}
-
-void AppendLiteral(std::string& out, std::string_view codes) {
-    out += '(';
-    for (const char c : codes) {
-        if (c == '(' || c == ')' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (c == '\r') {
-            // A raw CR would be read back as LF.
-            out += "\\r";
-        } else {
-            out += c;
-        }
-    }
-    out += ')';
-}
-
-void AppendHex(std::string& out, std::string_view codes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    out += '<';
-    for (const unsigned char c : codes) {
-        out += kDigits[c >> 4];
-        out += kDigits[c & 15];
-    }
-    out += '>';
 }
 
 }  // namespace
@@ -104,7 +80,7 @@ void ContentStream::Text(int font, double size, double x, double y, std::string_
     }
     const char* show = MoveTo(ToThousandths(x), ToThousandths(y));
     if (twoByte) {
-        AppendHex(bytes_, codes);
+        AppendHexString(bytes_, codes);
     } else {
         AppendLiteral(bytes_, codes);
     }

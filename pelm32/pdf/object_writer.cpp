@@ -1,5 +1,7 @@
 #include "pelm32/pdf/object_writer.h"
 
+#include "pelm32/pdf/pdf_syntax.h"
+
 #include <algorithm>
 #include <charconv>
 
@@ -26,16 +28,6 @@ void AppendBigEndian(std::string& out, uint64_t value, int bytes) {
     for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8) {
         out += static_cast<char>((value >> shift) & 0xFF);
     }
-}
-
-std::string HexString(std::string_view bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string hex = "<";
-    for (const unsigned char c : bytes) {
-        hex += kDigits[c >> 4];
-        hex += kDigits[c & 15];
-    }
-    return hex + ">";
 }
 
 // The fewest bytes that hold value (at least one).
@@ -209,14 +201,13 @@ void ObjectWriter::WriteXref(uint32_t number, uint32_t root, uint32_t info,
     dictionary += " /W [1 ";
     AppendNumber(dictionary, width);
     dictionary += " 2] /Root ";
-    AppendNumber(dictionary, root);
-    dictionary += " 0 R";
+    AppendReference(dictionary, root);
     if (info != 0) {
         dictionary += " /Info ";
-        AppendNumber(dictionary, info);
-        dictionary += " 0 R";
+        AppendReference(dictionary, info);
     }
-    const std::string id = HexString(fileId);
+    std::string id;
+    AppendHexString(id, fileId);
     dictionary += " /ID [" + id + ' ' + id + ']';
     WriteCompressed(number, dictionary, rows);
 }

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "pelm32/pdf/content_stream.h"
+#include "pelm32/pdf/pdf_syntax.h"
 #include "pelm32/pdf/win_ansi.h"
 
 namespace pelm32::pdf {
@@ -21,33 +22,14 @@ void AppendNumber(std::string& out, int64_t value) {
     out += std::to_string(value);
 }
 
-void AppendReference(std::string& out, uint32_t number) {
-    out += std::to_string(number);
-    out += " 0 R";
-}
-
-void AppendHex16(std::string& out, unsigned value) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    for (int shift = 12; shift >= 0; shift -= 4) {
-        out += kDigits[(value >> shift) & 0xF];
-    }
-}
-
-// A character as UTF-16BE hex, a surrogate pair beyond U+FFFF.
-void AppendUtf16Hex(std::string& out, char32_t c) {
-    if (c < 0x10000) {
-        AppendHex16(out, static_cast<unsigned>(c));
-        return;
-    }
-    c -= 0x10000;
-    AppendHex16(out, 0xD800 + static_cast<unsigned>(c >> 10));
-    AppendHex16(out, 0xDC00 + static_cast<unsigned>(c & 0x3FF));
-}
-
 }  // namespace
 
 int ToThousandthsOfEm(const SfntFace& face, int fontUnits) {
     return static_cast<int>(std::lround(fontUnits * 1000.0 / face.UnitsPerEm()));
+}
+
+uint16_t CodeGlyph(const SfntFace& face, uint8_t code) {
+    return face.Glyph(Windows1252ToUnicode(code));
 }
 
 uint16_t GlyphWidth(const SfntFace& face, uint16_t glyph) {
@@ -93,7 +75,7 @@ std::vector<uint16_t> EmbeddedFace::GlyphsShown() const {
     std::vector<uint16_t> glyphs{0};
     for (unsigned code = 0; code < 256; ++code) {
         if (codes_[code]) {
-            glyphs.push_back(face_.Glyph(Windows1252ToUnicode(static_cast<uint8_t>(code))));
+            glyphs.push_back(CodeGlyph(face_, static_cast<uint8_t>(code)));
         }
     }
     for (size_t glyph = 0; glyph < glyphCharacters_.size(); ++glyph) {
@@ -188,8 +170,7 @@ void EmbeddedFace::PutSimpleFont(ObjectWriter& objects, uint32_t number, const s
     body += " /FirstChar " + std::to_string(first) + " /LastChar " + std::to_string(last);
     body += " /Widths [";
     for (unsigned code = first; code <= last; ++code) {
-        const uint16_t glyph =
-            codes_[code] ? face_.Glyph(Windows1252ToUnicode(static_cast<uint8_t>(code))) : 0;
+        const uint16_t glyph = codes_[code] ? CodeGlyph(face_, static_cast<uint8_t>(code)) : 0;
         AppendNumber(body, codes_[code] ? GlyphWidth(face_, glyph) : 0);
         body += ' ';
     }

@@ -22,6 +22,8 @@ namespace pelm32::pdf {
 uint16_t GlyphWidth(const SfntFace& face, uint16_t glyph);
 // Font units in thousandths of the font size, rounded.
 int ToThousandthsOfEm(const SfntFace& face, int fontUnits);
+// The glyph a simple font of the face with /WinAnsiEncoding shows for a code.
+uint16_t CodeGlyph(const SfntFace& face, uint8_t code);
 
 class EmbeddedFace {
   public:

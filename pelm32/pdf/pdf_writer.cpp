@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "pelm32/pdf/pdf_fonts.h"
+#include "pelm32/pdf/pdf_syntax.h"
 #include "pelm32/pdf/png_predictor.h"
 
 namespace pelm32::pdf {
@@ -10,11 +11,6 @@ namespace pelm32::pdf {
 namespace {
 
 constexpr size_t kKidsPerNode = 64;
-
-void AppendReference(std::string& out, uint32_t number) {
-    out += std::to_string(number);
-    out += " 0 R";
-}
 
 void AppendReferences(std::string& out, const uint32_t* numbers, size_t count) {
     out += '[';
@@ -51,30 +47,12 @@ std::string TextString(std::string_view utf8) {
     });
     std::string out;
     if (ascii) {
-        out += '(';
-        for (const char c : utf8) {
-            if (c == '(' || c == ')' || c == '\\') {
-                out += '\\';
-            }
-            out += c;
-        }
-        return out + ')';
+        AppendLiteral(out, utf8);
+        return out;
     }
-    static const char kDigits[] = "0123456789ABCDEF";
-    const auto unit = [&out](unsigned value) {
-        for (int shift = 12; shift >= 0; shift -= 4) {
-            out += kDigits[(value >> shift) & 0xF];
-        }
-    };
     out += "<FEFF";
-    for (char32_t c : DecodeUtf8(utf8)) {
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            unit(0xD800 + static_cast<unsigned>(c >> 10));
-            unit(0xDC00 + static_cast<unsigned>(c & 0x3FF));
-        } else {
-            unit(static_cast<unsigned>(c));
-        }
+    for (const char32_t c : DecodeUtf8(utf8)) {
+        AppendUtf16Hex(out, c);
     }
     return out + '>';
 }

@@ -63,8 +63,6 @@ class PdfWriter {
     // write failed.
     bool Finish(std::string_view titleUtf8, std::string_view creator);
 
-    int PageCount() const { return static_cast<int>(pages_.size()); }
-
   private:
     EmbeddedFace& FaceFor(int face);
     uint32_t PageParent();
