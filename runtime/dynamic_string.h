@@ -12,7 +12,7 @@
 #include <string_view>
 
 class DynamicString {
-public:
+  public:
     static constexpr std::int32_t kMaxLength = 2147483647;
 
     DynamicString() noexcept = default;
@@ -53,7 +53,7 @@ public:
         return a.View() == b.View();
     }
 
-private:
+  private:
     bool Allocate(std::int64_t length);
     void Release() noexcept;
 
@@ -65,7 +65,7 @@ private:
 // zero-terminated temporary copy, released when this object goes, or the
 // null address for an empty string.
 class CallText {
-public:
+  public:
     explicit CallText(const DynamicString& text);
     ~CallText();
     CallText(const CallText&) = delete;
@@ -74,6 +74,6 @@ public:
     const char* Get() const noexcept { return copy_; }
     operator const char*() const noexcept { return copy_; }  // NOLINT
 
-private:
+  private:
     char* copy_ = nullptr;
 };

@@ -13,18 +13,19 @@ void SetFloatingPointSettings() noexcept;
 // that are to run without the program's settings.
 void SetDefaultFloatingPointState() noexcept;
 
-// The x87 control word in force (its meaningful bits), or kFloatingPointControlWord where there is no x87.
+// The x87 control word in force (its meaningful bits), or kFloatingPointControlWord where there is
+// no x87.
 std::uint16_t CurrentFloatingPointControlWord() noexcept;
 
 // The whole floating-point state of the thread, kept across an outside call.
 class SavedFloatingPointState {
-public:
+  public:
     SavedFloatingPointState() noexcept;  // saves
     ~SavedFloatingPointState();          // restores
     SavedFloatingPointState(const SavedFloatingPointState&) = delete;
     SavedFloatingPointState& operator=(const SavedFloatingPointState&) = delete;
 
-private:
+  private:
     alignas(16) unsigned char x87Environment_[28];
     std::uint32_t sseControl_ = 0;
 };
