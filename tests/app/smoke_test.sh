@@ -68,11 +68,13 @@ sizes=$(xprop -id "$wid" WM_NORMAL_HINTS)
 minimum=$(sed -n 's/.*minimum size: //p' <<<"$sizes")
 maximum=$(sed -n 's/.*maximum size: //p' <<<"$sizes")
 [ -n "$minimum" ] && [ "$minimum" = "$maximum" ] || fail "the dialog can be resized: $sizes"
+# grep without -q: it reads the whole listing, where -q would stop at the
+# first icon and leave xprop a broken pipe, a failure under pipefail.
 for _ in $(seq 50); do  # set as the window is shown, which may come a moment after the map
-    xprop -id "$wid" _NET_WM_ICON | grep -q "Icon (16 x 16)" && break
+    xprop -id "$wid" _NET_WM_ICON | grep "Icon (16 x 16)" >/dev/null && break
     sleep 0.1
 done
-xprop -id "$wid" _NET_WM_ICON | grep -q "Icon (16 x 16)" || fail "the window has no icon"
+xprop -id "$wid" _NET_WM_ICON | grep "Icon (16 x 16)" >/dev/null || fail "the window has no icon"
 
 if [ -n "$screenshot" ]; then
     sleep 0.3

@@ -142,7 +142,7 @@ pdf="$work/out/Hestrel PELM Demo.pdf"
 [ -f "$pdf" ] || fail "the PDF is not named after the title: $(ls "$work/out")"
 pages=$(pdfinfo "$pdf" | awk '/^Pages:/ {print $2}')
 [ "$pages" = 3 ] || fail "the PDF has $pages pages, not 3"
-pdffonts "$pdf" | grep -q 'LiberationMono .* yes yes' ||
+pdffonts "$pdf" | grep 'LiberationMono .* yes yes' >/dev/null ||
     fail "Courier New is not embedded as a subset of its stand-in: $(pdffonts "$pdf")"
 images=$(pdfimages -list "$pdf" | awk 'NR > 2 {print $11}' | sort -u | wc -l)
 [ "$images" = 2 ] || fail "$images image objects for the two bitmaps"
