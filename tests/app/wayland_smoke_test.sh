@@ -58,7 +58,8 @@ pids+=("$app_pid")
 
 wait_for 'grep -q "set_title(\"pelm Print and Preview Watermark Demo\")" "$work/program.log"' 150 ||
     fail "the main dialog did not come up on Wayland"
-sleep 0.5  # the compositor gives the new window the keyboard
+wait_for 'grep -q "wl_keyboard@[0-9]*\.enter(" "$work/program.log"' 100 ||
+    fail "the compositor never gave the dialog the keyboard"
 xdotool type --delay 50 "$work/examples/sample-report.txt"
 xdotool key alt+p
 wait_for '[ -n "$(find "$work/out" -name "*.pdf")" ]' 300 || fail "no PDF after Print"
