@@ -1,21 +1,26 @@
 // The nine engine functions: a table of open documents by handle, and the
-// hand-over of a finished document to PDF and preview.
+// hand-over of a finished document to PDF and preview. No exception leaves
+// them: the program that calls the engine knows nothing of C++.
 #include "engine/pelm32.h"
 
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <map>
 #include <memory>
+#include <new>
 #include <string>
 
-#include "pelm32/desktop.h"
-#include "pelm32/document.h"
-#include "pelm32/failures.h"
-#include "pelm32/native_file.h"
-#include "pelm32/paper.h"
-#include "pelm32/pdf_output.h"
-#include "pelm32/progress.h"
-#include "pelm32/text_decoding.h"
+#include "pelm32/core/desktop.h"
+#include "pelm32/core/document.h"
+#include "pelm32/core/failures.h"
+#include "pelm32/core/native_file.h"
+#include "pelm32/core/paper.h"
+#include "pelm32/core/pdf_output.h"
+#include "pelm32/core/progress.h"
+#include "pelm32/core/settings.h"
+#include "pelm32/core/text_decoding.h"
+#include "pelm32/pdf/utf8.h"
 
 #if defined(_WIN32)
 #define PELM32_EXPORT __declspec(dllexport)
@@ -84,18 +89,69 @@ std::string DecodeTitle(const char* title) {
     pelm32::TextCursor cursor(title, std::strlen(title), false);
     char32_t c;
     while (cursor.Next(c)) {
-        pelm32::AppendUtf8(out, c);
+        pelm32::pdf::AppendUtf8(out, c);
     }
     return out;
 }
 
-}  // namespace
+// What an exception says to the user.
+std::string Reason(const std::exception_ptr& exception) {
+    try {
+        std::rethrow_exception(exception);
+    } catch (const std::bad_alloc&) {
+        return "not enough memory";
+    } catch (const std::exception& error) {
+        return error.what();
+    } catch (...) {
+        return "an unexpected error";
+    }
+}
 
-extern "C" {
+// Tells the user what failed (of the document, when there is one) and the
+// exception's reason, if there is memory enough for it.
+void TellException(const char* what, const Document* document,
+                   const std::exception_ptr& exception) noexcept {
+    try {
+        std::string text = what;
+        if (document != nullptr) {
+            text += " \"" + document->Title() + "\"";
+        }
+        pelm32::TellFailure(text + ": " + Reason(exception));
+    } catch (...) {
+        std::fputs("pelm32: a document was abandoned: not enough memory\n", stderr);
+    }
+}
 
-PELM32_EXPORT int32_t pmStartDoc(int32_t, const char* title, const char*, int32_t, int32_t, int32_t,
-                                 int32_t, int32_t) {
-    auto document = std::make_unique<Document>(DecodeTitle(title), pelm32::ChoosePaper());
+// After an exception in a call on a document: the document is abandoned
+// (its spool goes, no PDF is written, later calls on its handle do nothing)
+// and the user told once. Handle 0: no document was made.
+void Abandon(int32_t handle, const std::exception_ptr& exception) noexcept {
+    const auto found = OpenDocuments().find(handle);
+    if (found == OpenDocuments().end()) {
+        TellException("no document", nullptr, exception);
+        return;
+    }
+    const OpenDocument open = std::move(found->second);
+    OpenDocuments().erase(found);
+    TellException("no PDF written for", open.document.get(), exception);
+}
+
+// Runs an engine call on a document; an exception abandons the document.
+// A call that gives a value gives 0 then.
+template <typename Call>
+auto Guarded(int32_t handle, Call&& call) noexcept -> decltype(call()) {
+    try {
+        return call();
+    } catch (...) {
+        Abandon(handle, std::current_exception());
+    }
+    return decltype(call())();
+}
+
+int32_t StartDocument(const char* title) {
+    const pelm32::Settings settings = pelm32::ReadSettings();
+    auto document =
+        std::make_unique<Document>(DecodeTitle(title), pelm32::ChoosePaper(settings), settings);
     if (!document->Good()) {
         pelm32::TellFailure("no document: cannot make its spool file in \"" +
                             pelm32::SpoolFile::Folder() +
@@ -112,49 +168,91 @@ PELM32_EXPORT int32_t pmStartDoc(int32_t, const char* title, const char*, int32_
     return handle;
 }
 
+// Writes the PDF, and puts it before the user; path is the PDF's once written.
+void FinishDocument(const OpenDocument& open, std::string& path) {
+    const std::unique_ptr<Document>& document = open.document;
+    if (!document->Finish()) {
+        pelm32::TellFailure("no PDF written for \"" + document->Title() +
+                            "\": its spool file in \"" + pelm32::SpoolFile::Folder() +
+                            "\" failed: " + pelm32::native::ErrorText(document->Spool().Error()));
+        return;
+    }
+    path = pelm32::WritePdf(*document, open.progress.get());
+    open.progress->Done();
+    if (path.empty()) {
+        return;
+    }
+    std::fprintf(stderr, "pelm32: wrote \"%s\", %d page%s\n", path.c_str(), document->PageTotal(),
+                 document->PageTotal() == 1 ? "" : "s");
+    pelm32::OpenWrittenDocument(*document, path);
+}
+
+}  // namespace
+
+extern "C" {
+
+PELM32_EXPORT int32_t pmStartDoc(int32_t, const char* title, const char*, int32_t, int32_t, int32_t,
+                                 int32_t, int32_t) {
+    return Guarded(0, [&] { return StartDocument(title); });
+}
+
 PELM32_EXPORT int32_t pmAddGraphic(int32_t doc, const char* fileName) {
-    Document* document = Find(doc);
-    return document == nullptr ? 0 : document->AddGraphic(fileName);
+    return Guarded(doc, [&] {
+        Document* document = Find(doc);
+        return document == nullptr ? 0 : document->AddGraphic(fileName);
+    });
 }
 
 PELM32_EXPORT void pmFont(int32_t doc, int32_t, float pointSize, int32_t, const char* faceName) {
-    if (Document* document = Find(doc)) {
-        document->SetFont(pointSize, faceName);
-    }
+    Guarded(doc, [&] {
+        if (Document* document = Find(doc)) {
+            document->SetFont(pointSize, faceName);
+        }
+    });
 }
 
 PELM32_EXPORT void pmText(int32_t doc, float x, float y, int32_t, const char* text) {
-    if (OpenDocument* open = FindOpen(doc)) {
-        open->document->Text(x, y, text);
-        Spooled(doc, *open);
-    }
+    Guarded(doc, [&] {
+        if (OpenDocument* open = FindOpen(doc)) {
+            open->document->Text(x, y, text);
+            Spooled(doc, *open);
+        }
+    });
 }
 
 PELM32_EXPORT void pmPageNo(int32_t doc, float x, float y, int32_t, int32_t) {
-    if (Document* document = Find(doc)) {
-        document->PageNumber(x, y);
-    }
+    Guarded(doc, [&] {
+        if (Document* document = Find(doc)) {
+            document->PageNumber(x, y);
+        }
+    });
 }
 
 PELM32_EXPORT void pmPageCount(int32_t doc, float x, float y, int32_t, int32_t) {
-    if (Document* document = Find(doc)) {
-        document->PageCount(x, y);
-    }
+    Guarded(doc, [&] {
+        if (Document* document = Find(doc)) {
+            document->PageCount(x, y);
+        }
+    });
 }
 
 PELM32_EXPORT void pmDrawGraphic(int32_t doc, int32_t graphic, float left, float top, float right,
                                  float bottom) {
-    if (OpenDocument* open = FindOpen(doc)) {
-        open->document->DrawGraphic(graphic, left, top, right, bottom);
-        Spooled(doc, *open);
-    }
+    Guarded(doc, [&] {
+        if (OpenDocument* open = FindOpen(doc)) {
+            open->document->DrawGraphic(graphic, left, top, right, bottom);
+            Spooled(doc, *open);
+        }
+    });
 }
 
 PELM32_EXPORT void pmNewPage(int32_t doc, int32_t, int32_t, int32_t) {
-    if (OpenDocument* open = FindOpen(doc)) {
-        open->document->NewPage();
-        Spooled(doc, *open);
-    }
+    Guarded(doc, [&] {
+        if (OpenDocument* open = FindOpen(doc)) {
+            open->document->NewPage();
+            Spooled(doc, *open);
+        }
+    });
 }
 
 PELM32_EXPORT void pmFinishDoc(int32_t doc, int32_t) {
@@ -163,24 +261,20 @@ PELM32_EXPORT void pmFinishDoc(int32_t doc, int32_t) {
     if (found == documents.end()) {
         return;
     }
-    // Out of the table first: calls made while the preview runs cannot reach it.
-    const std::unique_ptr<Document> document = std::move(found->second.document);
-    const std::unique_ptr<pelm32::Progress> progress = std::move(found->second.progress);
+    // Out of the table first: calls made while the preview runs cannot reach
+    // it. Its handle is gone, so a failure now is told with its title.
+    const OpenDocument open = std::move(found->second);
     documents.erase(found);
-    if (!document->Finish()) {
-        pelm32::TellFailure("no PDF written for \"" + document->Title() +
-                            "\": its spool file in \"" + pelm32::SpoolFile::Folder() +
-                            "\" failed: " + pelm32::native::ErrorText(document->Spool().Error()));
-        return;
+    std::string path;
+    try {
+        FinishDocument(open, path);
+    } catch (...) {
+        if (path.empty()) {
+            TellException("no PDF written for", open.document.get(), std::current_exception());
+        } else {
+            std::fprintf(stderr, "pelm32: the preview of \"%s\" stopped\n", path.c_str());
+        }
     }
-    const std::string path = pelm32::WritePdf(*document, progress.get());
-    progress->Done();
-    if (path.empty()) {
-        return;
-    }
-    std::fprintf(stderr, "pelm32: wrote \"%s\", %d page%s\n", path.c_str(), document->PageTotal(),
-                 document->PageTotal() == 1 ? "" : "s");
-    pelm32::OpenWrittenDocument(*document, path);
 }
 
 }  // extern "C"

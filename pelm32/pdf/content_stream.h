@@ -49,12 +49,4 @@ class ContentStream {
     int64_t leading_ = 0;  // TL in force, thousandths; 0 until set
 };
 
-// Appends a number given in thousandths as a decimal without needless
-// digits: 12000 -> "12", -1500 -> "-1.5", 5 -> ".005".
-void AppendThousandths(std::string& out, int64_t thousandths);
-
-// A coordinate or size in thousandths of a point, bounded to +-1e9 (a
-// million points) and with NaN as 0, so what is written is always a number.
-int64_t ToThousandths(double points);
-
 }  // namespace pelm32::pdf

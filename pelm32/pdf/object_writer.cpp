@@ -3,7 +3,6 @@
 #include "pelm32/pdf/pdf_syntax.h"
 
 #include <algorithm>
-#include <charconv>
 
 namespace pelm32::pdf {
 
@@ -18,11 +17,6 @@ constexpr size_t kPackedBytes = 64 * 1024;
 constexpr size_t kKeptScratch = 1024 * 1024;
 // The generation of the free list's head.
 constexpr uint32_t kFreeHeadGeneration = 0xFFFF;
-
-void AppendNumber(std::string& out, uint64_t value) {
-    char digits[24];
-    out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
-}
 
 void AppendBigEndian(std::string& out, uint64_t value, int bytes) {
     for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8) {
@@ -97,7 +91,7 @@ bool ObjectWriter::Finish(uint32_t root, uint32_t info, std::string_view fileId)
     Give(number, Entry{1, start, 0});
     WriteXref(number, root, info, fileId);
     std::string tail = "startxref\n";
-    AppendNumber(tail, start);
+    AppendInteger(tail, start);
     tail += "\n%%EOF\n";
     Write(tail);
     return good_;
@@ -124,15 +118,15 @@ void ObjectWriter::FlushObjectStream() {
     scratch_.clear();
     for (const auto& [object, at] : packedIndex_) {
         entries_[object].offset = number;
-        AppendNumber(scratch_, object);
+        AppendInteger(scratch_, object);
         scratch_ += ' ';
-        AppendNumber(scratch_, at);
+        AppendInteger(scratch_, at);
         scratch_ += ' ';
     }
     std::string dictionary = "/Type /ObjStm /N ";
-    AppendNumber(dictionary, packedIndex_.size());
+    AppendInteger(dictionary, packedIndex_.size());
     dictionary += " /First ";
-    AppendNumber(dictionary, scratch_.size());
+    AppendInteger(dictionary, scratch_.size());
     packedBody_.insert(0, scratch_);
     WriteCompressed(number, dictionary, packedBody_);
     packedIndex_.clear();
@@ -155,14 +149,14 @@ bool ObjectWriter::Given(uint32_t number) const {
 void ObjectWriter::WriteStreamObject(uint32_t number, std::string_view dictionary,
                                      std::string_view bytes, bool deflated) {
     std::string head;
-    AppendNumber(head, number);
+    AppendInteger(head, number);
     head += " 0 obj\n<< ";
     if (!dictionary.empty()) {
         head += dictionary;
         head += ' ';
     }
     head += "/Length ";
-    AppendNumber(head, bytes.size());
+    AppendInteger(head, bytes.size());
     if (deflated) {
         head += " /Filter /FlateDecode";
     }
@@ -197,9 +191,9 @@ void ObjectWriter::WriteXref(uint32_t number, uint32_t root, uint32_t info,
         AppendBigEndian(rows, entry.index, 2);
     }
     std::string dictionary = "/Type /XRef /Size ";
-    AppendNumber(dictionary, entries_.size());
+    AppendInteger(dictionary, entries_.size());
     dictionary += " /W [1 ";
-    AppendNumber(dictionary, width);
+    AppendInteger(dictionary, width);
     dictionary += " 2] /Root ";
     AppendReference(dictionary, root);
     if (info != 0) {

@@ -18,10 +18,6 @@ constexpr int kNonsymbolic = 32;
 constexpr int kItalic = 64;
 constexpr size_t kMappingsPerBlock = 100;  // the most a bfchar block may hold
 
-void AppendNumber(std::string& out, int64_t value) {
-    out += std::to_string(value);
-}
-
 }  // namespace
 
 int ToThousandthsOfEm(const SfntFace& face, int fontUnits) {
@@ -133,17 +129,17 @@ uint32_t EmbeddedFace::PutDescriptor(ObjectWriter& objects, const std::string& n
     std::string body = "<< /Type /FontDescriptor /FontName /" + name;
     body += " /Flags " + std::to_string(flags) + " /FontBBox [";
     for (const int units : {face_.XMin(), face_.YMin(), face_.XMax(), face_.YMax()}) {
-        AppendNumber(body, ToThousandthsOfEm(face_, units));
+        AppendInteger(body, ToThousandthsOfEm(face_, units));
         body += ' ';
     }
     body += "] /ItalicAngle ";
     AppendThousandths(body, ToThousandths(std::clamp(face_.ItalicAngle(), -90.0, 90.0)));
     body += " /Ascent ";
-    AppendNumber(body, ToThousandthsOfEm(face_, face_.Ascender()));
+    AppendInteger(body, ToThousandthsOfEm(face_, face_.Ascender()));
     body += " /Descent ";
-    AppendNumber(body, ToThousandthsOfEm(face_, face_.Descender()));
+    AppendInteger(body, ToThousandthsOfEm(face_, face_.Descender()));
     body += " /CapHeight ";
-    AppendNumber(body, ToThousandthsOfEm(face_, face_.CapHeight()));
+    AppendInteger(body, ToThousandthsOfEm(face_, face_.CapHeight()));
     // Readers only use the stem width as a hint; this follows the weight.
     body += " /StemV " + std::to_string(50 + face_.Weight() / 5);
     if (program != 0) {
@@ -171,7 +167,7 @@ void EmbeddedFace::PutSimpleFont(ObjectWriter& objects, uint32_t number, const s
     body += " /Widths [";
     for (unsigned code = first; code <= last; ++code) {
         const uint16_t glyph = codes_[code] ? CodeGlyph(face_, static_cast<uint8_t>(code)) : 0;
-        AppendNumber(body, codes_[code] ? GlyphWidth(face_, glyph) : 0);
+        AppendInteger(body, codes_[code] ? GlyphWidth(face_, glyph) : 0);
         body += ' ';
     }
     body += "] /Encoding /WinAnsiEncoding /FontDescriptor ";
@@ -209,7 +205,7 @@ std::string EmbeddedFace::WidthsArray(int& defaultWidth) const {
         } else {
             array += ' ';
         }
-        AppendNumber(array, width);
+        AppendInteger(array, width);
         runEnd = static_cast<long>(glyph) + 1;
     }
     array += runEnd < 0 ? "]" : "]]";

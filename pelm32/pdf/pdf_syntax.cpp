@@ -1,15 +1,66 @@
 #include "pelm32/pdf/pdf_syntax.h"
 
+#include <charconv>
+#include <cmath>
+
 namespace pelm32::pdf {
 
 namespace {
 
 constexpr char kDigits[] = "0123456789ABCDEF";
+constexpr int64_t kBound = 1'000'000'000;
 
 }  // namespace
 
+void AppendInteger(std::string& out, int64_t value) {
+    char digits[24];
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
+
+void AppendThousandths(std::string& out, int64_t thousandths) {
+    // Unsigned, so that even the most negative value has a magnitude.
+    const uint64_t magnitude = thousandths < 0 ? 0 - static_cast<uint64_t>(thousandths)
+                                               : static_cast<uint64_t>(thousandths);
+    char buffer[32];
+    char* const end = buffer + sizeof buffer;
+    char* p = end;
+    uint64_t fraction = magnitude % 1000;
+    int places = 3;
+    for (; fraction != 0 && fraction % 10 == 0; --places) {
+        fraction /= 10;
+    }
+    if (fraction != 0) {
+        for (int i = 0; i < places; ++i, fraction /= 10) {
+            *--p = static_cast<char>('0' + fraction % 10);
+        }
+        *--p = '.';
+    }
+    // ".5", not "0.5"; but a plain 0 needs its digit.
+    for (uint64_t whole = magnitude / 1000; whole != 0 || p == end; whole /= 10) {
+        *--p = static_cast<char>('0' + whole % 10);
+    }
+    if (thousandths < 0) {
+        *--p = '-';
+    }
+    out.append(p, end);
+}
+
+int64_t ToThousandths(double points) {
+    const double thousandths = points * 1000;
+    if (std::isnan(thousandths)) {
+        return 0;
+    }
+    if (thousandths >= kBound) {
+        return kBound;
+    }
+    if (thousandths <= -kBound) {
+        return -kBound;
+    }
+    return std::llround(thousandths);
+}
+
 void AppendReference(std::string& out, uint32_t number) {
-    out += std::to_string(number);
+    AppendInteger(out, number);
     out += " 0 R";
 }
 

@@ -1,5 +1,5 @@
-// The small pieces of PDF syntax the writer's parts all write: object
-// references and strings, literal and hex.
+// The small pieces of PDF syntax the writer's parts all write: numbers,
+// object references and strings, literal and hex.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +7,15 @@
 #include <string_view>
 
 namespace pelm32::pdf {
+
+// An integer in decimal.
+void AppendInteger(std::string& out, int64_t value);
+// Appends a number given in thousandths as a decimal without needless
+// digits: 12000 -> "12", -1500 -> "-1.5", 5 -> ".005".
+void AppendThousandths(std::string& out, int64_t thousandths);
+// A coordinate or size in thousandths of a point, bounded to +-1e9 (a
+// million points) and with NaN as 0, so what is written is always a number.
+int64_t ToThousandths(double points);
 
 // "12 0 R".
 void AppendReference(std::string& out, uint32_t number);

@@ -5,6 +5,7 @@
 #include "pelm32/pdf/pdf_fonts.h"
 #include "pelm32/pdf/pdf_syntax.h"
 #include "pelm32/pdf/png_predictor.h"
+#include "pelm32/pdf/utf8.h"
 
 namespace pelm32::pdf {
 
@@ -21,24 +22,6 @@ void AppendReferences(std::string& out, const uint32_t* numbers, size_t count) {
     out += ']';
 }
 
-// Decodes UTF-8, with U+FFFD for what is not.
-std::u32string DecodeUtf8(std::string_view text) {
-    std::u32string out;
-    for (size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<uint8_t>(text[i]);
-        const size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-        char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-        bool good = lead < 0x80 || (lead >= 0xC2 && lead <= 0xF4);
-        for (size_t k = 1; k < length && good; ++k) {
-            good = i + k < text.size() && (static_cast<uint8_t>(text[i + k]) & 0xC0) == 0x80;
-            c = (c << 6) | (static_cast<uint8_t>(text[i + k]) & 0x3F);
-        }
-        out += good && c <= 0x10FFFF ? c : U'\uFFFD';
-        i += good ? length : 1;
-    }
-    return out;
-}
-
 // A text string: PDFDocEncoding where it is printable ASCII, else UTF-16BE
 // with its byte order mark, as hex.
 std::string TextString(std::string_view utf8) {
@@ -51,7 +34,7 @@ std::string TextString(std::string_view utf8) {
         return out;
     }
     out += "<FEFF";
-    for (const char32_t c : DecodeUtf8(utf8)) {
+    for (const char32_t c : DecodeUtf8(utf8.data(), utf8.size())) {
         AppendUtf16Hex(out, c);
     }
     return out + '>';

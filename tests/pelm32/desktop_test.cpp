@@ -15,10 +15,11 @@
 #include <vector>
 
 #include "engine/pelm32.h"
-#include "pelm32/document.h"
-#include "pelm32/failures.h"
-#include "pelm32/pdf_output.h"
-#include "pelm32/preview_layout.h"
+#include "pelm32/core/document.h"
+#include "pelm32/core/failures.h"
+#include "pelm32/core/pdf_output.h"
+#include "pelm32/core/settings.h"
+#include "pelm32/qt/preview_layout.h"
 #include "tests/pelm32/engine_fixture.h"
 #include "tests/pelm32/pdf_tools.h"
 #include "tests/pelm32/report_driver.h"
@@ -174,7 +175,7 @@ TEST_F(EngineTest, AFailureToWriteTheFileSaysWhatWhereAndWhy) {
     setenv("PELM32_OUTPUT_DIR", folder.c_str(), 1);
     std::vector<std::string> told;
     pelm32::SetFailureSeam([&told](const std::string& text) { told.push_back(text); });
-    pelm32::Document document("Locked out", pelm32::kA4);
+    pelm32::Document document("Locked out", pelm32::kA4, pelm32::ReadSettings());
     ASSERT_TRUE(document.Finish());
     EXPECT_EQ(pelm32::WritePdf(document), "");
     pelm32::SetFailureSeam(nullptr);

@@ -14,11 +14,11 @@
 #include <sstream>
 #include <string>
 
-#include "pelm32/document.h"
-#include "pelm32/document_pdf.h"
-#include "pelm32/page_painter.h"
+#include "pelm32/core/document.h"
+#include "pelm32/core/document_pdf.h"
 #include "pelm32/pdf/byte_sink.h"
-#include "pelm32/qt_setup.h"
+#include "pelm32/qt/page_painter.h"
+#include "pelm32/qt/qt_setup.h"
 #include "tests/pelm32/pdf_tools.h"
 
 namespace {

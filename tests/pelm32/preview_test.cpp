@@ -15,9 +15,9 @@
 
 #include <functional>
 
-#include "pelm32/document.h"
-#include "pelm32/preview.h"
-#include "pelm32/qt_setup.h"
+#include "pelm32/core/document.h"
+#include "pelm32/qt/preview.h"
+#include "pelm32/qt/qt_setup.h"
 
 namespace {
 

@@ -19,12 +19,12 @@
 #include <string>
 #include <vector>
 
-#include "pelm32/document.h"
-#include "pelm32/document_pdf.h"
-#include "pelm32/paper.h"
+#include "pelm32/core/document.h"
+#include "pelm32/core/document_pdf.h"
+#include "pelm32/core/paper.h"
 #include "pelm32/pdf/byte_sink.h"
-#include "pelm32/printing.h"
-#include "pelm32/qt_setup.h"
+#include "pelm32/qt/printing.h"
+#include "pelm32/qt/qt_setup.h"
 #include "tests/pelm32/cups_server.h"
 #include "tests/pelm32/pdf_tools.h"
 

@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "engine/pelm32.h"
-#include "pelm32/failures.h"
-#include "pelm32/progress.h"
-#include "pelm32/progress_window.h"
-#include "pelm32/qt_setup.h"
+#include "pelm32/core/failures.h"
+#include "pelm32/core/progress.h"
+#include "pelm32/qt/progress_window.h"
+#include "pelm32/qt/qt_setup.h"
 #include "tests/pelm32/engine_fixture.h"
 #include "tests/pelm32/pdf_tools.h"
 #include "tests/pelm32/report_driver.h"

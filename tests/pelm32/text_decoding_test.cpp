@@ -1,4 +1,5 @@
-#include "pelm32/text_decoding.h"
+#include "pelm32/core/text_decoding.h"
+#include "pelm32/pdf/utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -75,10 +76,10 @@ TEST(TextDecoding, TabsStopEveryEightColumnsAndControlsAreBlanks) {
 TEST(TextDecoding, ValidityIsJudgedOnTheWholeText) {
     std::string text(100000, 'a');
     text += "\xC3\xA9";
-    EXPECT_TRUE(pelm32::IsValidUtf8(text.data(), text.size()));
+    EXPECT_TRUE(pelm32::pdf::IsValidUtf8(text.data(), text.size()));
     text += "\xE9";
-    EXPECT_FALSE(pelm32::IsValidUtf8(text.data(), text.size()));
-    EXPECT_TRUE(pelm32::IsValidUtf8("", 0));
+    EXPECT_FALSE(pelm32::pdf::IsValidUtf8(text.data(), text.size()));
+    EXPECT_TRUE(pelm32::pdf::IsValidUtf8("", 0));
 }
 
 }  // namespace

@@ -13,15 +13,16 @@
 #include <vector>
 
 #include "engine/pelm32.h"
-#include "pelm32/bitmap.h"
-#include "pelm32/document.h"
-#include "pelm32/failures.h"
-#include "pelm32/font_source.h"
-#include "pelm32/native_file.h"
-#include "pelm32/paper.h"
+#include "pelm32/core/bitmap.h"
+#include "pelm32/core/document.h"
+#include "pelm32/core/failures.h"
+#include "pelm32/core/font_source.h"
+#include "pelm32/core/native_file.h"
+#include "pelm32/core/paper.h"
+#include "pelm32/core/pdf_output.h"
+#include "pelm32/core/settings.h"
+#include "pelm32/core/spool.h"
 #include "pelm32/pdf/sfnt.h"
-#include "pelm32/pdf_output.h"
-#include "pelm32/spool.h"
 
 namespace {
 
@@ -152,7 +153,7 @@ TEST_F(EngineWin32Test, BitmapsDecodeThroughGdiAndBrokenOnesSayWhy) {
 
 TEST_F(EngineWin32Test, CourierNewIsAFaceWithTrueTypeOutlinesReadBackFromGdi) {
     pelm32::FontFileRef face;
-    ASSERT_TRUE(pelm32::FindFaceFile("Courier New", face));
+    ASSERT_TRUE(pelm32::MakeFontSource()->FindFaceFile("Courier New", face));
     std::string why;
     const std::unique_ptr<pelm32::FontBytes> bytes = pelm32::ReadFontFile(face.path, why);
     ASSERT_NE(bytes, nullptr) << why;
@@ -163,11 +164,12 @@ TEST_F(EngineWin32Test, CourierNewIsAFaceWithTrueTypeOutlinesReadBackFromGdi) {
 }
 
 TEST_F(EngineWin32Test, CharactersTheFaceLacksComeFromFacesThatHaveThem) {
+    const std::unique_ptr<pelm32::FontSource> source = pelm32::MakeFontSource();
     pelm32::FontFileRef courier;
-    ASSERT_TRUE(pelm32::FindFaceFile("Courier New", courier));
+    ASSERT_TRUE(source->FindFaceFile("Courier New", courier));
     for (const char32_t character : {U'\u4E2D', U'\u2603'}) {
         const std::vector<pelm32::FontFileRef> faces =
-            pelm32::FindFacesFor("Courier New", character);
+            source->FindFacesFor("Courier New", character);
         ASSERT_FALSE(faces.empty()) << "no face has U+" << std::hex << unsigned(character);
         for (const pelm32::FontFileRef& face : faces) {
             EXPECT_NE(face.family, courier.family);
@@ -232,9 +234,9 @@ TEST_F(EngineWin32Test, AMissingOutputFolderWritesNothingAndSaysWhereAndWhy) {
 
 TEST_F(EngineWin32Test, PaperFollowsTheSettingFirst) {
     _putenv_s("PELM32_PAPER", "letter");
-    EXPECT_STREQ(pelm32::ChoosePaper().name, "Letter");
+    EXPECT_STREQ(pelm32::ChoosePaper(pelm32::ReadSettings()).name, "Letter");
     _putenv_s("PELM32_PAPER", "A4");
-    EXPECT_STREQ(pelm32::ChoosePaper().name, "A4");
+    EXPECT_STREQ(pelm32::ChoosePaper(pelm32::ReadSettings()).name, "A4");
 }
 
 }  // namespace

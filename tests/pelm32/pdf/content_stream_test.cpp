@@ -5,6 +5,7 @@
 #include <map>
 
 #include "pelm32/pdf/content_stream.h"
+#include "pelm32/pdf/pdf_syntax.h"
 #include "tests/pelm32/pdf/pdf_check.h"
 
 namespace pelm32::pdf {

@@ -1,0 +1,229 @@
+#include "pelm32/core/document_pdf.h"
+
+#include <deque>
+#include <utility>
+#include <vector>
+
+#include "pelm32/core/document.h"
+#include "pelm32/core/fonts.h"
+#include "pelm32/core/record_drawer.h"
+#include "pelm32/pdf/pdf_writer.h"
+
+namespace pelm32 {
+
+namespace {
+
+// A shared top of page is worth its own stream from this size on, and is
+// looked for no further than this, so comparing pages stays cheap.
+constexpr size_t kMinSharedBytes = 128;
+constexpr size_t kMaxSharedBytes = 64 * 1024;
+// A page whose content grows past this is written in parts, so memory
+// stays bounded however much one page holds.
+constexpr size_t kContentPartBytes = 1 << 20;
+// Shared streams remembered for reuse: pages share with their neighbours.
+constexpr size_t kRememberedShares = 4;
+
+class PageWriter : public RecordDrawer {
+  public:
+    PageWriter(const Document& document, pdf::PdfWriter& writer)
+        : RecordDrawer(document), writer_(writer) {}
+
+    // False when the spool could not be read; Error() then gives the
+    // system's error code.
+    bool Write(int page);
+    int Error() const { return error_; }
+
+  protected:
+    void DrawText(int face, Encoding encoding, double x, double baseline, std::string_view codes,
+                  const uint16_t* glyphs, const char32_t* characters, size_t count) override;
+    void DrawGraphic(int32_t graphic, const float* rect) override;
+
+  private:
+    size_t SharedRecords(int page);
+    size_t CommonRecords(int a, int b);
+    uint32_t SharedContent(const std::string& key, const pdf::ContentStream& content);
+    int WriterFace(int face);
+    int WriterImage(int32_t graphic);
+    double PdfY(double y) const { return document_.PageHeight() - y; }
+
+    pdf::PdfWriter& writer_;
+    int error_ = 0;
+    // Where what is drawn goes: the shared top of the page or its own part.
+    pdf::ContentStream* content_ = nullptr;
+    std::vector<int> faces_;   // by engine face id: the writer's face, -1 until used
+    std::vector<int> images_;  // by graphic id: the writer's image, 0 until used
+    std::deque<std::pair<std::string, uint32_t>> shares_;
+    // The last pair of pages compared, which the next page asks about again.
+    int comparedA_ = -1;
+    int comparedB_ = -1;
+    size_t comparedCount_ = 0;
+    SpoolRecord record_;
+    pdf::ContentStream shared_;
+    pdf::ContentStream own_;
+    std::vector<uint32_t> contents_;
+};
+
+// How many leading records two pages have in common, as spooled. A page
+// number is never common: it draws differently on every page.
+size_t PageWriter::CommonRecords(int a, int b) {
+    if (a == comparedA_ && b == comparedB_) {
+        return comparedCount_;
+    }
+    RecordReader first = document_.PageRecords(a, true);
+    RecordReader second = document_.PageRecords(b, true);
+    SpoolRecord x;
+    SpoolRecord y;
+    size_t count = 0;
+    size_t bytes = 0;
+    while (bytes < kMaxSharedBytes && first.Next(x) && second.Next(y) &&
+           x.kind != Record::PageNumber && x.raw == y.raw) {
+        ++count;
+        bytes += x.raw.size();
+    }
+    comparedA_ = a;
+    comparedB_ = b;
+    comparedCount_ = bytes >= kMinSharedBytes ? count : 0;
+    return comparedCount_;
+}
+
+size_t PageWriter::SharedRecords(int page) {
+    size_t shared = 0;
+    for (const int neighbour : {page - 1, page + 1}) {
+        if (neighbour >= 0 && neighbour < document_.PageTotal() &&
+            document_.PageFont(neighbour) == document_.PageFont(page)) {
+            const size_t common =
+                neighbour < page ? CommonRecords(neighbour, page) : CommonRecords(page, neighbour);
+            shared = std::max(shared, common);
+        }
+    }
+    return shared;
+}
+
+uint32_t PageWriter::SharedContent(const std::string& key, const pdf::ContentStream& content) {
+    for (const auto& [known, number] : shares_) {
+        if (known == key) {
+            return number;
+        }
+    }
+    const uint32_t number = writer_.PutContent(content);
+    shares_.emplace_front(key, number);
+    if (shares_.size() > kRememberedShares) {
+        shares_.pop_back();
+    }
+    return number;
+}
+
+bool PageWriter::Write(int page) {
+    StartPage(page);
+    contents_.clear();
+    shared_.Clear();
+    own_.Clear();
+    const size_t sharedCount = SharedRecords(page);
+    RecordReader reader = document_.PageRecords(page, sharedCount > 0);
+    std::string key = std::to_string(document_.PageFont(page)) + ':';
+    content_ = &shared_;
+    for (size_t i = 0; i < sharedCount && reader.Next(record_); ++i) {
+        key += record_.raw;
+        Draw(record_);
+    }
+    if (sharedCount > 0 && !reader.Failed()) {
+        shared_.Finish();
+        contents_.push_back(SharedContent(key, shared_));
+    }
+    content_ = &own_;
+    while (reader.Next(record_)) {
+        Draw(record_);
+        if (own_.Size() >= kContentPartBytes) {
+            own_.Finish();
+            contents_.push_back(writer_.PutContent(own_));
+            own_.Clear();
+        }
+    }
+    if (reader.Failed()) {
+        error_ = reader.Error();
+        return false;
+    }
+    own_.Finish();
+    if (own_.Size() > 0) {
+        contents_.push_back(writer_.PutContent(own_));
+    }
+    writer_.AddPage(contents_);
+    return true;
+}
+
+int PageWriter::WriterFace(int face) {
+    if (face < 0 || face >= FaceCount()) {
+        return -1;
+    }
+    if (faces_.size() <= static_cast<size_t>(face)) {
+        faces_.resize(static_cast<size_t>(face) + 1, -1);
+    }
+    int& known = faces_[static_cast<size_t>(face)];
+    if (known < 0) {
+        known = writer_.AddFace(FaceById(face).Sfnt());
+    }
+    return known;
+}
+
+int PageWriter::WriterImage(int32_t graphic) {
+    const Bitmap* bitmap = document_.Graphic(graphic);
+    if (bitmap == nullptr) {
+        return -1;
+    }
+    if (images_.size() <= static_cast<size_t>(graphic)) {
+        images_.resize(static_cast<size_t>(graphic) + 1, 0);
+    }
+    int& known = images_[static_cast<size_t>(graphic)];
+    if (known == 0) {
+        known = writer_.AddImage({bitmap->width, bitmap->height, bitmap->rgb.data(),
+                                  bitmap->alpha.empty() ? nullptr : bitmap->alpha.data()});
+    }
+    return known;
+}
+
+void PageWriter::DrawText(int face, Encoding encoding, double x, double baseline,
+                          std::string_view codes, const uint16_t* glyphs,
+                          const char32_t* characters, size_t count) {
+    const int writerFace = WriterFace(face);
+    if (writerFace < 0) {
+        return;
+    }
+    const double size = CurrentFont().Points();
+    if (encoding == Encoding::Windows1252) {
+        writer_.ShowWindows1252(*content_, writerFace, size, x, PdfY(baseline), codes);
+    } else {
+        writer_.ShowGlyphs(*content_, writerFace, size, x, PdfY(baseline), glyphs, characters,
+                           count);
+    }
+}
+
+void PageWriter::DrawGraphic(int32_t graphic, const float* rect) {
+    writer_.DrawImage(*content_, WriterImage(graphic), rect[0], PdfY(rect[3]), rect[2] - rect[0],
+                      rect[3] - rect[1]);
+}
+
+}  // namespace
+
+bool WriteDocumentPdf(const Document& document, pdf::ByteSink& sink, std::string& why,
+                      const PageWritten& pageWritten) {
+    const std::unique_ptr<pdf::Deflater> deflater = pdf::MakeDeflater();
+    pdf::PdfWriter writer(sink, *deflater, document.PageWidth(), document.PageHeight());
+    PageWriter pages(document, writer);
+    for (int page = 0; page < document.PageTotal(); ++page) {
+        if (!pages.Write(page)) {
+            why = SpoolReadFailure(pages.Error());
+            return false;
+        }
+        if (pageWritten && !pageWritten(page + 1, document.PageTotal())) {
+            why.clear();
+            return false;
+        }
+    }
+    if (!writer.Finish(document.Title(), "pelm32")) {
+        why = "the file could not be written";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace pelm32

@@ -1,0 +1,21 @@
+// The engine's settings from the environment, read once when a document
+// starts, so a document keeps the settings it began with.
+#pragma once
+
+#include <string>
+
+namespace pelm32 {
+
+struct Settings {
+    // PELM32_PAPER: "a4" or "letter"; empty when unset.
+    std::string paper;
+    // PELM32_OUTPUT_DIR: where PDFs go; empty for the current folder.
+    std::string outputFolder;
+    // PELM32_PREVIEW: a preview (or the system's viewer) after the PDF is
+    // written, unless it is "0".
+    bool preview = true;
+};
+
+Settings ReadSettings();
+
+}  // namespace pelm32

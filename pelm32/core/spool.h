@@ -1,0 +1,81 @@
+// A document's drawing records, kept in a temporary file that no one sees:
+// memory stays flat however long the document grows, and nothing is left
+// behind when the program ends, however it ends.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "pelm32/core/native_file.h"
+
+namespace pelm32 {
+
+class SpoolFile {
+  public:
+    SpoolFile();
+    ~SpoolFile();
+    SpoolFile(const SpoolFile&) = delete;
+    SpoolFile& operator=(const SpoolFile&) = delete;
+
+    // False when no temporary file could be made or a write has failed.
+    bool Good() const { return file_ != native::kNoFile && !failed_; }
+    // The system's error code of the first failure, 0 when there was none.
+    int Error() const { return error_; }
+    // Where spool files are made.
+    static std::string Folder() { return native::TemporaryFolder(); }
+
+    void Append(const void* data, size_t size);
+    template <typename T>
+    void AppendValue(const T& value) {
+        Append(&value, sizeof value);
+    }
+    // Offset at which the next record will stand.
+    uint64_t Size() const { return written_ + buffer_.size(); }
+    // Writes out what is buffered; reads see everything appended before.
+    bool Flush();
+
+    // Reads size bytes at offset into out; false, with the system's error
+    // code in error, when they could not all be read.
+    bool ReadAt(uint64_t offset, void* out, size_t size, int& error) const;
+
+  private:
+    void Fail(int error);
+
+    native::File file_ = native::kNoFile;
+    bool failed_ = false;
+    int error_ = 0;
+    uint64_t written_ = 0;
+    std::vector<char> buffer_;
+};
+
+// Sequential reading of a stretch of the spool, through a buffer.
+class SpoolReader {
+  public:
+    SpoolReader(const SpoolFile& file, uint64_t begin, uint64_t end);
+    bool AtEnd() const { return offset_ >= end_; }
+    // False when the bytes are not there: beyond the stretch (Error() 0)
+    // or unreadable (Error() the system's code).
+    bool Read(void* out, size_t size);
+    int Error() const { return error_; }
+    template <typename T>
+    bool ReadValue(T& value) {
+        return Read(&value, sizeof value);
+    }
+
+  private:
+    const SpoolFile& file_;
+    uint64_t offset_;
+    uint64_t end_;
+    std::vector<char> buffer_;
+    uint64_t bufferStart_ = 0;
+    size_t bufferFill_ = 0;
+    int error_ = 0;
+};
+
+// What the user is told when a spool cannot be read back: the system's
+// reason for error, where there is one.
+std::string SpoolReadFailure(int error);
+
+}  // namespace pelm32

@@ -1,0 +1,377 @@
+#include "pelm32/qt/preview.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QDialog>
+#include <QKeySequence>
+#include <QLabel>
+#include <QPainter>
+#include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QStyle>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+#include <vector>
+
+#include "pelm32/core/document.h"
+#include "pelm32/qt/page_painter.h"
+#include "pelm32/qt/preview_layout.h"
+#include "pelm32/qt/printing.h"
+
+namespace pelm32 {
+
+namespace {
+
+constexpr double kMinZoom = 0.1;
+constexpr double kMaxZoom = 8.0;
+
+// Shows one, two or four pages, painted from the spool when they are
+// shown, so a preview of any length costs the memory of the visible pages.
+class PagesView : public QWidget {
+  public:
+    PagesView(const Document& document, QWidget* parent)
+        : QWidget(parent), document_(document), painter_(document) {
+        setAutoFillBackground(true);
+        QPalette shade = palette();
+        shade.setColor(QPalette::Window, QColor(0x80, 0x80, 0x80));
+        setPalette(shade);
+        Relayout();
+    }
+
+    int First() const { return first_; }
+    int PerView() const { return perView_; }
+    double Zoom() const { return zoom_; }
+
+    void Show(int first, int perView, double zoom) {
+        const int total = document_.PageTotal();
+        perView_ = qBound(1, perView, 4);
+        first_ = qBound(0, first - first % perView_, total - 1);
+        zoom_ = qBound(kMinZoom, zoom, kMaxZoom);
+        Relayout();
+        update();
+    }
+
+    // The page at zoom 1, in pixels of this screen.
+    QSizeF PageAtZoomOne() const {
+        return {document_.PageWidth() / kPointsPerInch * logicalDpiX(),
+                document_.PageHeight() / kPointsPerInch * logicalDpiY()};
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
+                               QPainter::SmoothPixmapTransform);
+        const QSize page = PagePixels();
+        const QSize grid = PageGrid(perView_);
+        for (int i = 0; i < perView_ && first_ + i < document_.PageTotal(); ++i) {
+            const QPoint at(kPageGap + (i % grid.width()) * (page.width() + kPageGap),
+                            kPageGap + (i / grid.width()) * (page.height() + kPageGap));
+            const QRect sheet(at, page);
+            painter.fillRect(sheet.translated(3, 3), QColor(0x50, 0x50, 0x50));
+            painter.fillRect(sheet, Qt::white);
+            painter.save();
+            painter.setClipRect(sheet);
+            painter.translate(sheet.topLeft());
+            painter.scale(zoom_, zoom_);
+            painter_.Paint(painter, first_ + i);
+            painter.restore();
+        }
+    }
+
+  private:
+    QSize PagePixels() const {
+        const QSizeF page = PageAtZoomOne();
+        return QSize(qRound(page.width() * zoom_), qRound(page.height() * zoom_));
+    }
+
+    void Relayout() {
+        const QSize page = PagePixels();
+        const QSize grid = PageGrid(perView_);
+        setFixedSize(kPageGap + grid.width() * (page.width() + kPageGap),
+                     kPageGap + grid.height() * (page.height() + kPageGap));
+    }
+
+    const Document& document_;
+    PagePainter painter_;
+    int first_ = 0;
+    int perView_ = 1;
+    double zoom_ = 1.0;
+};
+
+// Scrolls as usual, but where the view cannot scroll further the wheel and
+// PageUp/PageDown turn to the next or previous pages.
+class PagesScroller : public QScrollArea {
+  public:
+    PagesScroller(QWidget* parent, std::function<void(int)> turn)
+        : QScrollArea(parent), turn_(std::move(turn)) {}
+
+    // -1 back, +1 forward; true when the view is at that end already.
+    bool AtEnd(int direction) const {
+        const QScrollBar* bar = verticalScrollBar();
+        return direction > 0 ? bar->value() >= bar->maximum() : bar->value() <= bar->minimum();
+    }
+
+  protected:
+    void wheelEvent(QWheelEvent* event) override {
+        const int direction = event->angleDelta().y() < 0 ? 1 : -1;
+        if (event->angleDelta().y() != 0 && AtEnd(direction)) {
+            turn_(direction);
+            event->accept();
+            return;
+        }
+        QScrollArea::wheelEvent(event);
+    }
+    void keyPressEvent(QKeyEvent* event) override {
+        const int direction = event->key() == Qt::Key_PageDown ? 1
+                              : event->key() == Qt::Key_PageUp ? -1
+                                                               : 0;
+        if (direction != 0 && AtEnd(direction)) {
+            turn_(direction);
+            event->accept();
+            return;
+        }
+        QScrollArea::keyPressEvent(event);
+    }
+
+  private:
+    std::function<void(int)> turn_;
+};
+
+// The program's other windows, shown disabled while the preview runs.
+class OtherWindowsDisabled {
+  public:
+    explicit OtherWindowsDisabled(const QWidget* preview) {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window != preview && window->isVisible() && window->isEnabled()) {
+                window->setEnabled(false);
+                disabled_.emplace_back(window);
+            }
+        }
+    }
+    ~OtherWindowsDisabled() {
+        for (const QPointer<QWidget>& window : disabled_) {
+            if (window) {
+                window->setEnabled(true);
+            }
+        }
+    }
+    OtherWindowsDisabled(const OtherWindowsDisabled&) = delete;
+    OtherWindowsDisabled& operator=(const OtherWindowsDisabled&) = delete;
+
+  private:
+    std::vector<QPointer<QWidget>> disabled_;
+};
+
+class PreviewDialog : public QDialog {
+  public:
+    PreviewDialog(const Document& document, const std::string& pdfPath) : document_(document) {
+        setWindowTitle(
+            QStringLiteral("%1 - %2 - Print Preview")
+                .arg(QString::fromStdString(document.Title()), QString::fromStdString(pdfPath)));
+        setWindowFlag(Qt::WindowMaximizeButtonHint);
+        auto* layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(0);
+        auto* tools = new QToolBar(this);
+        tools->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        layout->addWidget(tools);
+        scroll_ = new PagesScroller(this, [this](int direction) { Turn(direction); });
+        scroll_->setAlignment(Qt::AlignCenter);
+        scroll_->setBackgroundRole(QPalette::Dark);
+        view_ = new PagesView(document, scroll_);
+        scroll_->setWidget(view_);
+        layout->addWidget(scroll_, 1);
+        BuildTools(*tools);
+        PlaceOnScreen();
+        scroll_->setFocus();
+    }
+
+  protected:
+    void showEvent(QShowEvent* event) override {
+        QDialog::showEvent(event);
+        if (!shown_) {
+            shown_ = true;
+            FitPage();
+        }
+    }
+    void resizeEvent(QResizeEvent* event) override {
+        QDialog::resizeEvent(event);
+        if (shown_ && fitting_) {
+            FitPage();
+        }
+    }
+
+  private:
+    // Sized for the screen it opens on, whatever its scale, and centred there.
+    void PlaceOnScreen() {
+        QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+        if (screen == nullptr) {
+            screen = QGuiApplication::primaryScreen();
+        }
+        if (screen == nullptr) {
+            return;
+        }
+        const QRect available = screen->availableGeometry();
+        const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        const QSize tools = layout()->itemAt(0)->sizeHint();
+        const QSize chrome(scrollBar + 8, tools.height() + 8);
+        const QSize size =
+            FirstPreviewSize(available, view_->PageAtZoomOne(), chrome, tools.width());
+        resize(size);
+        move(available.center() - QPoint(size.width() / 2, size.height() / 2));
+    }
+
+    QAction* Add(QToolBar& tools, const char* icon, QStyle::StandardPixmap fallback,
+                 const QString& text, const QList<QKeySequence>& keys,
+                 void (PreviewDialog::*slot)()) {
+        QAction* action = tools.addAction(
+            QIcon::fromTheme(QLatin1String(icon), style()->standardIcon(fallback)), text);
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        if (!keys.isEmpty()) {
+            action->setToolTip(QStringLiteral("%1 (%2)").arg(
+                text, keys.first().toString(QKeySequence::NativeText)));
+        }
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    }
+
+    void BuildTools(QToolBar& tools) {
+        Add(tools, "go-first", QStyle::SP_MediaSkipBackward, tr("First"), {Qt::Key_Home},
+            &PreviewDialog::First);
+        Add(tools, "go-previous", QStyle::SP_ArrowBack, tr("Previous"), {},
+            &PreviewDialog::Previous);
+        page_ = new QSpinBox(&tools);
+        page_->setRange(1, document_.PageTotal());
+        page_->setKeyboardTracking(false);
+        tools.addWidget(page_);
+        tools.addWidget(new QLabel(QStringLiteral(" / %1 ").arg(document_.PageTotal()), &tools));
+        connect(page_, &QSpinBox::valueChanged, this,
+                [this](int value) { Go(value - 1, view_->PerView()); });
+        Add(tools, "go-next", QStyle::SP_ArrowForward, tr("Next"), {}, &PreviewDialog::Next);
+        Add(tools, "go-last", QStyle::SP_MediaSkipForward, tr("Last"), {Qt::Key_End},
+            &PreviewDialog::Last);
+        tools.addSeparator();
+        Add(tools, "zoom-out", QStyle::SP_ArrowDown, tr("Zoom Out"), {QKeySequence::ZoomOut},
+            &PreviewDialog::ZoomOut);
+        // Ctrl+= too: on most keyboards "+" needs Shift.
+        Add(tools, "zoom-in", QStyle::SP_ArrowUp, tr("Zoom In"),
+            {QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)}, &PreviewDialog::ZoomIn);
+        Add(tools, "zoom-fit-width", QStyle::SP_TitleBarMaxButton, tr("Fit Width"),
+            {QKeySequence(Qt::CTRL | Qt::Key_W)}, &PreviewDialog::FitWidth);
+        Add(tools, "zoom-fit-best", QStyle::SP_TitleBarNormalButton, tr("Fit Page"),
+            {QKeySequence(Qt::CTRL | Qt::Key_0)}, &PreviewDialog::FitPage);
+        tools.addSeparator();
+        auto* pages = new QActionGroup(this);
+        const struct {
+            int count;
+            const char* icon;
+            QStyle::StandardPixmap fallback;
+        } layouts[] = {{1, "view-paged", QStyle::SP_FileIcon},
+                       {2, "view-dual", QStyle::SP_FileDialogListView},
+                       {4, "view-grid", QStyle::SP_FileDialogDetailedView}};
+        for (const auto& choice : layouts) {
+            QAction* action = tools.addAction(
+                QIcon::fromTheme(QLatin1String(choice.icon),
+                                 style()->standardIcon(choice.fallback)),
+                choice.count == 1 ? tr("One Page") : tr("%1 Pages").arg(choice.count));
+            action->setCheckable(true);
+            action->setChecked(choice.count == 1);
+            action->setShortcut(QKeySequence(Qt::CTRL | (Qt::Key_0 + choice.count)));
+            action->setShortcutContext(Qt::WindowShortcut);
+            pages->addAction(action);
+            connect(action, &QAction::triggered, this, [this, count = choice.count] {
+                view_->Show(view_->First(), count, view_->Zoom());
+                FitPage();
+            });
+        }
+        tools.addSeparator();
+        Add(tools, "document-print", QStyle::SP_DialogSaveButton, tr("Print..."),
+            {QKeySequence::Print}, &PreviewDialog::Print);
+        Add(tools, "window-close", QStyle::SP_DialogCloseButton, tr("Close"), {Qt::Key_Escape},
+            &PreviewDialog::reject);
+    }
+
+    void Go(int first, int perView, double zoom = 0) {
+        view_->Show(first, perView, zoom > 0 ? zoom : view_->Zoom());
+        const QSignalBlocker quiet(page_);
+        page_->setValue(view_->First() + 1);
+    }
+    // A turn from the wheel or the keys: the new pages shown from their
+    // top going forward, from their bottom going back.
+    void Turn(int direction) {
+        const int before = view_->First();
+        if (direction > 0) {
+            Next();
+        } else {
+            Previous();
+        }
+        if (view_->First() != before) {
+            QScrollBar* bar = scroll_->verticalScrollBar();
+            bar->setValue(direction > 0 ? bar->minimum() : bar->maximum());
+        }
+    }
+    void First() { Go(0, view_->PerView()); }
+    void Previous() { Go(view_->First() - view_->PerView(), view_->PerView()); }
+    void Next() {
+        if (view_->First() + view_->PerView() < document_.PageTotal()) {
+            Go(view_->First() + view_->PerView(), view_->PerView());
+        }
+    }
+    void Last() { Go(document_.PageTotal() - 1, view_->PerView()); }
+    void ZoomIn() { SetZoom(view_->Zoom() * 1.25); }
+    void ZoomOut() { SetZoom(view_->Zoom() / 1.25); }
+    void SetZoom(double zoom) {
+        fitting_ = false;
+        Go(view_->First(), view_->PerView(), zoom);
+    }
+    void FitWidth() {
+        // leave room for the vertical scroll bar that a page wider than tall needs
+        QSize area = scroll_->viewport()->size();
+        if (!scroll_->verticalScrollBar()->isVisible()) {
+            area.rwidth() -= style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        }
+        SetZoom(ZoomToFit(area, view_->PageAtZoomOne(), view_->PerView(), false));
+    }
+    void FitPage() {
+        fitting_ = true;
+        Go(view_->First(), view_->PerView(),
+           ZoomToFit(scroll_->viewport()->size(), view_->PageAtZoomOne(), view_->PerView(), true));
+    }
+
+    void Print() {
+        QPrinter printer(QPrinter::HighResolution);
+        SetUpPrinter(document_, printer);
+        QPrintDialog dialog(&printer, this);
+        dialog.setMinMax(1, document_.PageTotal());
+        dialog.setOption(QAbstractPrintDialog::PrintPageRange);
+        if (dialog.exec() == QDialog::Accepted) {
+            PrintDocument(document_, printer);
+        }
+    }
+
+    const Document& document_;
+    PagesScroller* scroll_;
+    PagesView* view_;
+    QSpinBox* page_ = nullptr;
+    bool shown_ = false;
+    bool fitting_ = true;  // the pages follow the window's size until zoomed by hand
+};
+
+}  // namespace
+
+void ShowPreview(const Document& document, const std::string& pdfPath) {
+    PreviewDialog dialog(document, pdfPath);
+    const OtherWindowsDisabled others(&dialog);
+    dialog.exec();
+}
+
+}  // namespace pelm32
