@@ -1,6 +1,7 @@
 // The engine as a desktop user meets it: the paper, file names a file
 // system takes, failures told in a window, and the preview's windows, the
 // last ones on a real X server (Xvfb) started by the test.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -184,6 +185,42 @@ TEST_F(EngineTest, AFailureToWriteTheFileSaysWhatWhereAndWhy) {
     EXPECT_NE(told[0].find("\"" + folder + "\""), std::string::npos) << told[0];
     EXPECT_NE(told[0].find("Permission denied"), std::string::npos) << told[0];
     EXPECT_TRUE(geteuid() == 0 || FolderEntries(folder).empty());
+}
+
+// The descriptor open on a file in folder; -1 when there is none.
+int DescriptorInto(const std::string& folder) {
+    for (const std::string& entry : FolderEntries("/proc/self/fd")) {
+        char target[4096] = {};
+        const std::string link = "/proc/self/fd/" + entry;
+        if (readlink(link.c_str(), target, sizeof target - 1) > 0 &&
+            std::string(target).rfind(folder + "/", 0) == 0) {
+            return std::stoi(entry);
+        }
+    }
+    return -1;
+}
+
+TEST_F(EngineTest, ASpoolThatCannotBeReadBackIsToldWithTheSystemsReason) {
+    const std::string spool = MakeTempFolder("pelm32-spool");
+    setenv("TMPDIR", spool.c_str(), 1);
+    std::vector<std::string> told;
+    pelm32::SetFailureSeam([&told](const std::string& text) { told.push_back(text); });
+    const int32_t doc = pmStartDoc(0, "Unreadable", nullptr, 0, 1, 0, 7, 8);
+    pmText(doc, 1.0f, 1.0f, 0, "lost");
+    // The spool's descriptor becomes one that cannot be read.
+    const int fd = DescriptorInto(spool);
+    const int writeOnly = open("/dev/null", O_WRONLY);
+    EXPECT_GE(fd, 0);
+    dup2(writeOnly, fd);
+    close(writeOnly);
+    pmFinishDoc(doc, 0);
+    pelm32::SetFailureSeam(nullptr);
+    unsetenv("TMPDIR");
+    RunCommand("rm -rf " + Quoted(spool));
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find("spool could not be read back: Bad file descriptor"), std::string::npos)
+        << told[0];
+    EXPECT_TRUE(FolderEntries(output_).empty());
 }
 
 // Runs a shell script on an X server of its own, 1024 x 768, with this

@@ -20,7 +20,10 @@
 #include <vector>
 
 #include "engine/pelm32.h"
+#include "pelm32/core/failures.h"
+#include "pelm32/core/fonts.h"
 #include "tests/pelm32/engine_fixture.h"
+#include "tests/pelm32/failing_allocation.h"
 #include "tests/pelm32/pdf_tools.h"
 #include "tests/pelm32/report_driver.h"
 
@@ -315,6 +318,60 @@ TEST_F(EngineTest, HandlesThatAreNotOpenDoNothing) {
     pmDrawGraphic(doc, 99, 0, 0, 1, 1);
     pmFinishDoc(doc, 4);
     EXPECT_EQ(FolderEntries(output_).size(), before.size() + 1);
+}
+
+// Any allocation an engine call makes may fail, as when memory runs out. No
+// exception reaches the calling program: either the document goes on to its
+// PDF with nothing told, or it is abandoned, leaves no PDF and the failure
+// is told once.
+TEST_F(EngineTest, AnAllocationThatFailsNeverReachesTheCallingProgram) {
+    std::vector<std::string> told;
+    pelm32::SetFailureSeam([&told](const std::string& text) { told.push_back(text); });
+    using Call = void (*)(int32_t & doc);
+    const std::vector<std::pair<const char*, Call>> calls = {
+        {"pmStartDoc", [](int32_t& doc) { doc = pmStartDoc(0, "Short", nullptr, 0, 1, 0, 7, 8); }},
+        {"pmFont", [](int32_t& doc) { pmFont(doc, 1, 9.0f, 0, "DejaVu Sans"); }},
+        {"pmAddGraphic", [](int32_t& doc) { pmAddGraphic(doc, "Logo.bmp"); }},
+        {"pmText",
+         [](int32_t& doc) { pmText(doc, 0.5f, 1.0f, 0, "Gr\xC3\xBC\xC3\x9F\xE4\xB8\x96"); }},
+        {"pmPageNo", [](int32_t& doc) { pmPageNo(doc, 7.0f, 0.5f, 0, 0); }},
+        {"pmDrawGraphic", [](int32_t& doc) { pmDrawGraphic(doc, 1, 0.5f, 0.5f, 1.5f, 1.0f); }},
+        {"pmNewPage", [](int32_t& doc) { pmNewPage(doc, 1, 0, 7); }},
+        {"pmFinishDoc", [](int32_t& doc) { pmFinishDoc(doc, 0); }},
+    };
+    for (size_t failing = 0; failing < calls.size(); ++failing) {
+        for (long after = 0;; after += after / 2 + 1) {
+            RunCommand("rm -f " + Quoted(output_) + "/*");
+            told.clear();
+            pelm32::ResetFonts();  // so that fonts are looked for, and loaded, anew
+            int32_t doc = 0;
+            bool failed = false;
+            for (size_t i = 0; i < calls.size(); ++i) {
+                if (i == failing) {
+                    FailAllocationAfter(after);
+                }
+                calls[i].second(doc);
+                if (i == failing) {
+                    failed = StopFailingAllocations();
+                }
+            }
+            const size_t pdfs = FolderEntries(output_).size();
+            if (!failed) {
+                EXPECT_EQ(pdfs, 1u) << calls[failing].first;
+                EXPECT_TRUE(told.empty()) << calls[failing].first << ": " << told.front();
+                break;
+            }
+            if (pdfs == 0) {
+                EXPECT_EQ(told.size(), 1u) << calls[failing].first << " failing after " << after;
+                EXPECT_NE(told.empty() ? std::string::npos : told[0].find("not enough memory"),
+                          std::string::npos);
+            } else {
+                EXPECT_EQ(pdfs, 1u);
+                EXPECT_TRUE(told.empty()) << told.front();
+            }
+        }
+    }
+    pelm32::SetFailureSeam(nullptr);
 }
 
 TEST_F(EngineTest, DocumentsOpenAtOnceKeepTheirOwnPagesAndHandles) {

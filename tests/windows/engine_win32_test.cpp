@@ -97,9 +97,11 @@ TEST_F(EngineWin32Test, TheSpoolFileIsGoneOnceClosed) {
         ASSERT_TRUE(spool.Flush());
         EXPECT_EQ(Entries(folder_).size(), 1u);
         uint32_t value = 0;
-        ASSERT_TRUE(spool.ReadAt(record.size(), &value, sizeof value));
+        int error = 0;
+        ASSERT_TRUE(spool.ReadAt(record.size(), &value, sizeof value, error));
         EXPECT_EQ(value, 0x12345678u);
-        EXPECT_FALSE(spool.ReadAt(record.size(), &value, sizeof value + 1));
+        EXPECT_FALSE(spool.ReadAt(record.size(), &value, sizeof value + 1, error));
+        EXPECT_EQ(error, ERROR_HANDLE_EOF);
     }
     EXPECT_TRUE(Entries(folder_).empty());
 }
