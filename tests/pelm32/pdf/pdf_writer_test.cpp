@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <set>
 #include <sstream>
 
@@ -136,66 +137,147 @@ TEST(PdfWriter, WidthsAreIntegersAndTheMostCommonIsTheDefault) {
     }
 }
 
-TEST(PdfWriter, ImagesAreWrittenOnceLosslessWithAMaskWhereTheyHaveAlpha) {
-    const uint32_t width = 30;
-    const uint32_t height = 20;
-    std::vector<uint8_t> rgb(width * height * 3);
-    std::vector<uint8_t> alpha(width * height);
-    for (size_t i = 0; i < alpha.size(); ++i) {
-        rgb[i * 3] = static_cast<uint8_t>(i * 7);
-        rgb[i * 3 + 1] = static_cast<uint8_t>(i / width * 12);
-        rgb[i * 3 + 2] = 200;
-        alpha[i] = static_cast<uint8_t>(i % width * 8);
-    }
-    MemorySink sink;
-    const auto deflater = MakeDeflater();
-    PdfWriter writer(sink, *deflater, kWidth, kHeight);
-    const int opaque = writer.AddImage({width, height, rgb.data(), nullptr});
-    const int masked = writer.AddImage({width, height, rgb.data(), alpha.data()});
-    EXPECT_EQ(writer.AddImage({0, 5, rgb.data(), nullptr}), -1);
-    for (int page = 0; page < 3; ++page) {
-        ContentStream content;
-        writer.DrawImage(content, opaque, 72, 600, 90, 60);
-        writer.DrawImage(content, masked, 72, 400, 90, 60);
-        writer.DrawImage(content, masked, 300, 400, 0, 60);  // empty: not drawn
-        content.Finish();
-        writer.AddPage({writer.PutContent(content)});
-    }
-    ASSERT_TRUE(writer.Finish("Images", "tests"));
-    const std::string pdf = pdf_check::WriteTempPdf(sink.bytes);
-    EXPECT_TRUE(pdf_check::QpdfClean(pdf));
+// An image's colour and alpha, one byte a channel.
+struct Bitmap {
+    const char* name;
+    uint32_t width;
+    uint32_t height;
+    std::vector<uint8_t> rgb;
+    std::vector<uint8_t> alpha;
+};
 
-    const std::string list = pdf_check::Run("pdfimages -list " + pdf_check::Quoted(pdf));
-    std::istringstream rows(list);
-    std::string row;
-    std::set<std::string> objects;
-    int drawn = 0;
-    int masks = 0;
-    while (std::getline(rows, row)) {
-        std::istringstream fields(row);
-        std::string page, number, type, w, h, color, comp, bpc, encoding, interp, object;
-        if (!(fields >> page >> number >> type >> w >> h >> color >> comp >> bpc >> encoding >>
-              interp >> object) ||
-            page == "page") {
-            continue;
+Bitmap SmoothGradient() {
+    Bitmap bitmap{"smooth gradient", 30, 20, {}, {}};
+    bitmap.rgb.resize(bitmap.width * bitmap.height * 3);
+    bitmap.alpha.resize(bitmap.width * bitmap.height);
+    for (size_t i = 0; i < bitmap.alpha.size(); ++i) {
+        bitmap.rgb[i * 3] = static_cast<uint8_t>(i * 7);
+        bitmap.rgb[i * 3 + 1] = static_cast<uint8_t>(i / bitmap.width * 12);
+        bitmap.rgb[i * 3 + 2] = 200;
+        bitmap.alpha[i] = static_cast<uint8_t>(i % bitmap.width * 8);
+    }
+    return bitmap;
+}
+
+// Seeded grain on a gradient, as a photo has it: neighbours differ by a few
+// levels every which way, so the row predictor meets the ties between its
+// neighbours that a smooth gradient never reaches.
+Bitmap PhotoLike() {
+    Bitmap bitmap{"photo-like grain", 64, 48, {}, {}};
+    std::mt19937 random(22);
+    for (uint32_t y = 0; y < bitmap.height; ++y) {
+        for (uint32_t x = 0; x < bitmap.width; ++x) {
+            for (const uint32_t base : {x * 3, y * 4, (x + y) * 2}) {
+                bitmap.rgb.push_back(static_cast<uint8_t>(base + random() % 8));
+            }
+            bitmap.alpha.push_back(static_cast<uint8_t>(128 + x - y + random() % 8));
         }
-        EXPECT_EQ(encoding, "image") << row;  // Flate, never a lossy encoding
-        masks += type == "smask";
-        drawn += type == "image";
-        objects.insert(type + object);
     }
-    EXPECT_EQ(drawn, 6);
-    EXPECT_EQ(masks, 3);
-    EXPECT_EQ(objects.size(), 3u) << list;  // two images and one mask, each once
+    return bitmap;
+}
 
-    // What a reader decodes is what went in: the first image as a PPM.
-    const std::string prefix = pdf + "-image";
-    pdf_check::Run("pdfimages -f 1 -l 1 " + pdf_check::Quoted(pdf) + " " +
-                   pdf_check::Quoted(prefix));
-    std::ifstream ppm(prefix + "-000.ppm", std::ios::binary);
-    const std::string decoded(std::istreambuf_iterator<char>(ppm), {});
-    ASSERT_GE(decoded.size(), rgb.size());
-    EXPECT_EQ(decoded.substr(decoded.size() - rgb.size()), std::string(rgb.begin(), rgb.end()));
+// Succeeds when an image pdfimages wrote (a binary PPM or PGM, named stem
+// and its suffix) has the pixels given, of channels bytes each. Poppler may
+// write a grey mask as a PPM, its three samples alike.
+::testing::AssertionResult PixelsAre(const std::string& stem, uint32_t width, uint32_t height,
+                                     unsigned channels, const std::vector<uint8_t>& pixels) {
+    std::string path = stem + ".ppm";
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        path = stem + ".pgm";
+        in.open(path, std::ios::binary);
+    }
+    std::string magic;
+    uint32_t w = 0;
+    uint32_t h = 0;
+    int most = 0;
+    in >> magic >> w >> h >> most;
+    in.get();
+    const unsigned samples = magic == "P6" ? 3 : magic == "P5" ? 1 : 0;
+    if (samples == 0 || w != width || h != height || most != 255 ||
+        (channels != samples && channels != 1)) {
+        return ::testing::AssertionFailure()
+               << path << " is " << magic << " " << w << " x " << h << " to " << most;
+    }
+    std::vector<uint8_t> decoded(size_t{w} * h * samples);
+    if (!in.read(reinterpret_cast<char*>(decoded.data()), static_cast<long>(decoded.size()))) {
+        return ::testing::AssertionFailure() << path << " is short";
+    }
+    size_t wrong = 0;
+    size_t first = 0;
+    for (size_t pixel = size_t{w} * h; pixel-- > 0;) {
+        for (unsigned sample = 0; sample < samples; ++sample) {
+            const uint8_t expected = pixels[pixel * channels + (channels == 1 ? 0 : sample)];
+            if (decoded[pixel * samples + sample] != expected) {
+                ++wrong;
+                first = pixel;
+                break;
+            }
+        }
+    }
+    if (wrong > 0) {
+        return ::testing::AssertionFailure()
+               << path << ": " << wrong << " of " << size_t{w} * h
+               << " pixels differ, the first at " << first % w << ", " << first / w;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+TEST(PdfWriter, ImagesAreWrittenOnceLosslessWithAMaskWhereTheyHaveAlpha) {
+    for (const Bitmap& bitmap : {SmoothGradient(), PhotoLike()}) {
+        SCOPED_TRACE(bitmap.name);
+        const uint32_t width = bitmap.width;
+        const uint32_t height = bitmap.height;
+        MemorySink sink;
+        const auto deflater = MakeDeflater();
+        PdfWriter writer(sink, *deflater, kWidth, kHeight);
+        const int opaque = writer.AddImage({width, height, bitmap.rgb.data(), nullptr});
+        const int masked = writer.AddImage({width, height, bitmap.rgb.data(), bitmap.alpha.data()});
+        EXPECT_EQ(writer.AddImage({0, 5, bitmap.rgb.data(), nullptr}), -1);
+        for (int page = 0; page < 3; ++page) {
+            ContentStream content;
+            writer.DrawImage(content, opaque, 72, 600, 90, 60);
+            writer.DrawImage(content, masked, 72, 400, 90, 60);
+            writer.DrawImage(content, masked, 300, 400, 0, 60);  // empty: not drawn
+            content.Finish();
+            writer.AddPage({writer.PutContent(content)});
+        }
+        ASSERT_TRUE(writer.Finish("Images", "tests"));
+        const std::string pdf = pdf_check::WriteTempPdf(sink.bytes);
+        EXPECT_TRUE(pdf_check::QpdfClean(pdf));
+
+        const std::string list = pdf_check::Run("pdfimages -list " + pdf_check::Quoted(pdf));
+        std::istringstream rows(list);
+        std::string row;
+        std::set<std::string> objects;
+        int drawn = 0;
+        int masks = 0;
+        while (std::getline(rows, row)) {
+            std::istringstream fields(row);
+            std::string page, number, type, w, h, color, comp, bpc, encoding, interp, object;
+            if (!(fields >> page >> number >> type >> w >> h >> color >> comp >> bpc >> encoding >>
+                  interp >> object) ||
+                page == "page") {
+                continue;
+            }
+            EXPECT_EQ(encoding, "image") << row;  // Flate, never a lossy encoding
+            masks += type == "smask";
+            drawn += type == "image";
+            objects.insert(type + object);
+        }
+        EXPECT_EQ(drawn, 6);
+        EXPECT_EQ(masks, 3);
+        EXPECT_EQ(objects.size(), 3u) << list;  // two images and one mask, each once
+
+        // What a reader decodes is what went in, byte for byte: the first
+        // page's images in the order drawn, the mask after its image.
+        const std::string prefix = pdf + "-image";
+        pdf_check::Run("pdfimages -f 1 -l 1 " + pdf_check::Quoted(pdf) + " " +
+                       pdf_check::Quoted(prefix));
+        EXPECT_TRUE(PixelsAre(prefix + "-000", width, height, 3, bitmap.rgb)) << "opaque";
+        EXPECT_TRUE(PixelsAre(prefix + "-001", width, height, 3, bitmap.rgb)) << "masked";
+        EXPECT_TRUE(PixelsAre(prefix + "-002", width, height, 1, bitmap.alpha)) << "mask";
+    }
 }
 
 TEST(PdfWriter, PageTreesOfAnySizeCountEveryPageInOrder) {
