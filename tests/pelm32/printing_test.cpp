@@ -12,6 +12,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -70,11 +71,15 @@ void WriteEdgePage(pelm32::Document& document, int page, int bodyLines) {
     }
 }
 
-std::unique_ptr<pelm32::Document> EdgeReport(const pelm32::Paper& paper, int bodyLines) {
+std::unique_ptr<pelm32::Document> EdgeReport(const pelm32::Paper& paper, int bodyLines,
+                                             int pages = 2) {
     auto document = std::make_unique<pelm32::Document>("Edges", paper);
-    WriteEdgePage(*document, 1, bodyLines);
-    document->NewPage();
-    WriteEdgePage(*document, 2, bodyLines);
+    for (int page = 1; page <= pages; ++page) {
+        if (page > 1) {
+            document->NewPage();
+        }
+        WriteEdgePage(*document, page, bodyLines);
+    }
     EXPECT_TRUE(document->Finish());
     return document;
 }
@@ -286,12 +291,19 @@ class PrintingOnCups : public ::testing::Test {
 
     // Prints as the preview does once the user picked the printer: the
     // dialog starts from the document's paper and takes the printer's own.
+    // A range of pages (from 1) is what the dialog leaves when the user
+    // asks for some pages only: the engine must pick them itself.
     static ::testing::AssertionResult Print(const pelm32::Document& document,
-                                            const char* printerName, int& job) {
+                                            const char* printerName, int& job, int fromPage = 0,
+                                            int toPage = 0) {
         QPrinter printer(QPrinter::HighResolution);
         pelm32::SetUpPrinter(document, printer);
         printer.setPrinterName(printerName);
         printer.setPageSize(QPrinterInfo(printer).defaultPageSize());
+        if (fromPage > 0) {
+            printer.setPrintRange(QPrinter::PageRange);
+            printer.setFromTo(fromPage, toPage);
+        }
         if (!pelm32::PrintDocument(document, printer)) {
             return ::testing::AssertionFailure() << "printing to " << printerName << " failed";
         }
@@ -360,6 +372,31 @@ TEST_F(PrintingOnCups, A4ReportOnA4PrinterPrintsAsLaidOut) {
 // Letter is wider than A4: unscaled, its right edge would be lost.
 TEST_F(PrintingOnCups, LetterReportOnA4PrinterShrinksToItsPrintableAreaCentred) {
     ExpectShrunkToFit(pelm32::kLetter, kLetterLines, kA4Printer, pelm32::kA4);
+}
+
+// The print dialog's page range: the job holds those pages, in order, and
+// no other, and the printer prints each of them.
+TEST_F(PrintingOnCups, APageRangePrintsThoseDocumentPagesAndNoOther) {
+    const auto document = EdgeReport(pelm32::kA4, kA4Lines, 3);
+    const struct {
+        int from;
+        int to;
+    } ranges[] = {{1, 1}, {2, 3}};
+    for (const auto& range : ranges) {
+        SCOPED_TRACE("pages " + std::to_string(range.from) + " to " + std::to_string(range.to));
+        int job = 0;
+        ASSERT_TRUE(Print(*document, kA4Printer, job, range.from, range.to));
+        const std::string sent = server_->JobDocument(job);
+        const int pages = range.to - range.from + 1;
+        const int sentPages = pdf_check::PdfPageCount(sent);
+        EXPECT_EQ(sentPages, pages);
+        for (int page = 1; page <= std::min(pages, sentPages); ++page) {
+            const std::string text = pdf_check::PdfToText(sent, page);
+            const std::string top = "TopEdge" + std::to_string(range.from + page - 1);
+            EXPECT_NE(text.find(top), std::string::npos) << "job page " << page << " lacks " << top;
+        }
+        EXPECT_TRUE(PrintedAsSent(server_->OutputOf(kA4Printer), pelm32::kA4, InkBoxes(sent)));
+    }
 }
 
 }  // namespace
