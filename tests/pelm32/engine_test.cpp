@@ -413,6 +413,10 @@ TEST_F(EngineTest, TextIsUtf8WhenValidElseWindows1252WithTabsAndNoControlBoxes) 
          "e \x80",
          "Grüße", 8},
         {"cp1252: \x93quoted\x94", "\xE2\x80\x9Cquoted\xE2\x80\x9D", 8},
+        // every character the code page defines from 0x82 to 0x9F
+        {"cp1252: \x82\x83\x84\x85\x86\x87\x88\x89\x8A\x8B\x8C\x8E\x91\x92\x93\x94\x95\x96\x97"
+         "\x98\x99\x9A\x9B\x9C\x9E\x9F",
+         "‚ƒ„…†‡ˆ‰Š‹ŒŽ‘’“”•–—˜™š›œžŸ", 8},
         {"tab:\tafter", "after", 8},
         {"\xC3\xBC\t\tutf8-tab", "utf8-tab", 16},
         {"ctl:\x01\x02x", "x", 6},
@@ -429,13 +433,18 @@ TEST_F(EngineTest, TextIsUtf8WhenValidElseWindows1252WithTabsAndNoControlBoxes) 
     for (size_t i = 0; i < std::size(cases); ++i) {
         const double top = (1.0 + 0.5 * static_cast<double>(i)) * 72;
         bool found = false;
+        std::string line;  // the words at the line's height, to tell what came instead
         for (const PdfWord& word : words) {
-            if (word.text == cases[i].word && std::abs(word.yMin - top) < 4) {
+            if (std::abs(word.yMin - top) >= 4) {
+                continue;
+            }
+            line += " " + word.text;
+            if (word.text == cases[i].word) {
                 found = true;
                 EXPECT_NEAR(word.xMin, 36 + 6 * cases[i].column, 0.5) << cases[i].word;
             }
         }
-        EXPECT_TRUE(found) << cases[i].word;
+        EXPECT_TRUE(found) << cases[i].word << " is not among the words of its line:" << line;
     }
     EXPECT_NE(PdfText(Pdf("Decoding.pdf")).find("Grüße €"), std::string::npos);
     for (const PdfWord& word : words) {
