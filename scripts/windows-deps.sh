@@ -89,10 +89,10 @@ fetch() { # package version
 }
 
 # Moves a finished build into place; a concurrent run that got there first wins.
-install_prefix() {
+install_prefix() { # stage prefix
     echo "recipe $recipe" >"$1/.built"
-    rm -rf "$2"
-    mkdir -p "$(dirname "$2")"
+    built "$2" && return 0
+    rm -rf "$2" # an older recipe's
     mv -T "$1" "$2" 2>/dev/null || built "$2"
 }
 
