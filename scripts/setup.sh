@@ -8,6 +8,7 @@ packages=(
     googletest libgtest-dev
     qt6-base-dev libgl-dev qt6-wayland
     zlib1g-dev libdeflate-dev libfontconfig-dev libfreetype-dev
+    libharfbuzz-dev libfribidi-dev libharfbuzz-bin
     fonts-liberation2 fonts-dejavu-core fonts-droid-fallback fonts-symbola fontconfig
     poppler-utils qpdf
     clang libclang-rt-14-dev

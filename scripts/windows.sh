@@ -9,14 +9,17 @@ cd "$(dirname "$0")/.."
 build="${1:-build/win}"
 linux="${2:-build/win-host}"
 
-scripts/setup.sh mingw-w64 g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 fonts-wine
+scripts/setup.sh mingw-w64 g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 fonts-wine dpkg-dev
+
+# HarfBuzz and FriBidi for Windows, built from Debian's sources once per version.
+deps="$(scripts/windows-deps.sh)"
 
 # The Linux program, whose PDF the Windows one's must match.
 cmake -S . -B "$linux" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWARNINGS_AS_ERRORS=ON >/dev/null
 cmake --build "$linux" --target pelmdemo
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-    -DCMAKE_BUILD_TYPE=Release -DWARNINGS_AS_ERRORS=ON \
+    -DCMAKE_BUILD_TYPE=Release -DWARNINGS_AS_ERRORS=ON -DCMAKE_PREFIX_PATH="$deps" \
     -DLINUX_PELMDEMO="$PWD/$linux/bin/pelmdemo" -DWINDOWS_SCREENSHOTS="${WINDOWS_SCREENSHOTS:-}"
 cmake --build "$build"
 
