@@ -1,14 +1,15 @@
 # Fails when a file of the engine's core includes anything but the C++
 # standard library (<vector>, <cstdint>: lower-case names without a dot or a
-# folder) and the engine's portable headers ("pelm32/core/...",
-# "pelm32/pdf/..."). Qt, Windows, POSIX and fontconfig headers all fail it.
+# folder), the portable text libraries (<hb.h>, <fribidi.h>) and the
+# engine's portable headers ("pelm32/core/...", "pelm32/pdf/..."). Qt,
+# Windows, POSIX and fontconfig headers all fail it.
 # Usage: cmake -DDIR=pelm32/core -P check_core_includes.cmake
 file(GLOB files ${DIR}/*.h ${DIR}/*.cpp)
 set(failures "")
 foreach(file ${files})
     file(STRINGS ${file} lines REGEX "^[ \t]*#[ \t]*include")
     foreach(line ${lines})
-        if(line MATCHES "^[ \t]*#[ \t]*include[ \t]*<[a-z_]+>")
+        if(line MATCHES "^[ \t]*#[ \t]*include[ \t]*<([a-z_]+|hb\\.h|fribidi\\.h)>")
             continue()
         endif()
         if(line MATCHES "^[ \t]*#[ \t]*include[ \t]*\"pelm32/(core|pdf)/[a-z0-9_]+\\.h\"")

@@ -34,9 +34,11 @@ class PageWriter : public RecordDrawer {
     int Error() const { return error_; }
 
   protected:
-    void DrawText(int face, Encoding encoding, double x, double baseline, std::string_view codes,
-                  const uint16_t* glyphs, const char32_t* characters, size_t count) override;
+    void DrawText(const TextRun& run) override;
     void DrawGraphic(int32_t graphic, const float* rect) override;
+    void DrawFrame(double left, double top, double right, double bottom) override;
+    void BeginActualText(std::u32string_view text) override;
+    void EndActualText() override;
 
   private:
     size_t SharedRecords(int page);
@@ -61,6 +63,7 @@ class PageWriter : public RecordDrawer {
     pdf::ContentStream shared_;
     pdf::ContentStream own_;
     std::vector<uint32_t> contents_;
+    std::vector<pdf::PlacedGlyph> placed_;
 };
 
 // How many leading records two pages have in common, as spooled. A page
@@ -181,20 +184,49 @@ int PageWriter::WriterImage(int32_t graphic) {
     return known;
 }
 
-void PageWriter::DrawText(int face, Encoding encoding, double x, double baseline,
-                          std::string_view codes, const uint16_t* glyphs,
-                          const char32_t* characters, size_t count) {
-    const int writerFace = WriterFace(face);
+void PageWriter::DrawText(const TextRun& run) {
+    const int writerFace = WriterFace(run.face);
     if (writerFace < 0) {
         return;
     }
-    const double size = CurrentFont().Points();
-    if (encoding == Encoding::Windows1252) {
-        writer_.ShowWindows1252(*content_, writerFace, size, x, PdfY(baseline), codes);
-    } else {
-        writer_.ShowGlyphs(*content_, writerFace, size, x, PdfY(baseline), glyphs, characters,
-                           count);
+    const double y = PdfY(run.baseline);
+    switch (run.encoding) {
+        case Encoding::Windows1252:
+            writer_.ShowWindows1252(*content_, writerFace, run.size, run.x, y, run.codes);
+            break;
+        case Encoding::Glyphs:
+            writer_.ShowGlyphs(*content_, writerFace, run.size, run.x, y, run.glyphs,
+                               run.characters, run.count);
+            break;
+        case Encoding::Placed: {
+            placed_.clear();
+            size_t at = 0;
+            for (size_t i = 0; i < run.count; ++i) {
+                const GlyphPlace& place = run.places[i];
+                placed_.push_back(
+                    {run.glyphs[i], place.dx, place.dy, place.scale,
+                     run.text.substr(std::min(at, run.text.size()), place.characters)});
+                at += place.characters;
+            }
+            writer_.ShowPlacedGlyphs(*content_, writerFace, run.size, run.x, y, placed_.data(),
+                                     placed_.size());
+            break;
+        }
+        case Encoding::Missing:
+            break;  // drawn by the record drawer as a frame and digits
     }
+}
+
+void PageWriter::DrawFrame(double left, double top, double right, double bottom) {
+    content_->Frame(left, PdfY(bottom), right - left, bottom - top);
+}
+
+void PageWriter::BeginActualText(std::u32string_view text) {
+    content_->BeginActualText(text);
+}
+
+void PageWriter::EndActualText() {
+    content_->EndActualText();
 }
 
 void PageWriter::DrawGraphic(int32_t graphic, const float* rect) {

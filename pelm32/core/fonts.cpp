@@ -4,6 +4,7 @@
 #include <map>
 #include <utility>
 
+#include "pelm32/core/character_cells.h"
 #include "pelm32/core/text_decoding.h"
 #include "pelm32/pdf/pdf_fonts.h"
 #include "pelm32/pdf/win_ansi.h"
@@ -14,6 +15,7 @@ namespace {
 
 constexpr char32_t kLastCharacter = 0x10FFFF;
 constexpr int kUnresolved = -2;
+constexpr uint16_t kNoFaceCell = 600;  // a typical fixed-pitch advance
 
 }  // namespace
 
@@ -22,10 +24,13 @@ struct Font::Placements {
     using Block = std::array<Placement, 256>;
     std::string family;
     int primary;
+    uint16_t cell = kNoFaceCell;  // thousandths of the font size
+    bool grid = false;
     std::vector<std::unique_ptr<Block>> blocks =
         std::vector<std::unique_ptr<Block>>((kLastCharacter >> 8) + 1);
 
-    static Placement In(int face, char32_t character, uint16_t glyph);
+    void SetPrimary(int face);
+    Placement In(int face, char32_t character, uint16_t glyph) const;
     Placement Find(char32_t character) const;
     Block& BlockOf(char32_t character);
     const Placement& Get(char32_t character);
@@ -123,9 +128,33 @@ const Face& FaceById(int id) {
     return *Registry().Faces()[static_cast<size_t>(id)];
 }
 
-Placement Font::Placements::In(int face, char32_t character, uint16_t glyph) {
-    const uint8_t code = glyph != 0 ? pdf::UnicodeToWinAnsi(character) : 0;
-    return {face, glyph, FaceById(face).Width(glyph), code};
+void Font::Placements::SetPrimary(int face) {
+    primary = face;
+    if (face < 0) {
+        return;
+    }
+    const pdf::SfntFace& sfnt = FaceById(face).Sfnt();
+    if (const uint16_t space = sfnt.Glyph(U' '); space != 0) {
+        cell = FaceById(face).Width(space);
+    }
+    grid = sfnt.FixedPitch() && cell > 0;
+}
+
+Placement Font::Placements::In(int face, char32_t character, uint16_t glyph) const {
+    const uint16_t natural = FaceById(face).Width(glyph);
+    const auto cells = static_cast<uint8_t>(CellWidth(character));
+    const auto onGrid = static_cast<uint16_t>(cells * cell);
+    if (glyph == 0 && cells > 0) {
+        return {face, 0, onGrid, 0, cells, Placement::Missing};
+    }
+    if (NeedsShaping(character)) {
+        return {face, glyph, grid ? onGrid : natural, 0, cells, Placement::Shaped};
+    }
+    const uint8_t code = pdf::UnicodeToWinAnsi(character);
+    if (grid && natural != onGrid) {
+        return {face, glyph, onGrid, code, cells, Placement::Fitted};
+    }
+    return {face, glyph, natural, code, cells, Placement::Plain};
 }
 
 Placement Font::Placements::Find(char32_t character) const {
@@ -178,7 +207,7 @@ Font::Font(const std::string& family, double points) : family_(family), points_(
     if (!placements) {
         placements = std::make_shared<Placements>();
         placements->family = family;
-        placements->primary = Registry().LoadFamilyFace(family);
+        placements->SetPrimary(Registry().LoadFamilyFace(family));
     }
     placements_ = placements;
     primary_ = placements->primary;
@@ -203,6 +232,14 @@ Font::Font(const std::string& family, double points) : family_(family), points_(
 
 const Placement& Font::PlaceBeyondLatin1(char32_t character) const {
     return placements_->Get(character);
+}
+
+double Font::CellAdvance() const {
+    return placements_->cell * points_ / 1000.0;
+}
+
+bool Font::CellGrid() const {
+    return placements_->grid;
 }
 
 int FindFont(const std::string& family, double points) {

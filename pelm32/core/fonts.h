@@ -12,6 +12,8 @@
 #include "pelm32/core/font_source.h"
 #include "pelm32/pdf/sfnt.h"
 
+struct hb_font_t;
+
 namespace pelm32 {
 
 // One loaded face; ids index the process's table and stay valid until the
@@ -29,26 +31,38 @@ class Face {
     // Ascent and descent (positive) in thousandths of the font size.
     int Ascent() const;
     int Descent() const;
+    // The face as the shaper knows it, made on first use (text_shaping.cpp).
+    std::shared_ptr<hb_font_t>& Shaper() const { return shaper_; }
 
   private:
     std::unique_ptr<FontBytes> bytes_;
     FontFileRef file_;
     pdf::SfntFace sfnt_;
+    mutable std::shared_ptr<hb_font_t> shaper_;
 };
 
 int FaceCount();
 const Face& FaceById(int id);
 
 // Where a character is drawn from: a face of the font's family or one that
-// covers the character for it. A character no face has gets the family's
-// missing-glyph symbol (glyph 0).
+// covers the character for it, and how it takes its place on the line.
 struct Placement {
+    enum Kind : uint8_t {
+        Plain,    // its glyph, at its own advance
+        Fitted,   // its glyph fitted to its cells: condensed or centred
+        Missing,  // no face has it: a box with its code point
+        Shaped,   // drawn with its neighbours by the shaper
+    };
     int face = -1;
     uint16_t glyph = 0;
-    uint16_t width = 0;  // thousandths of the font size
+    // Its advance on the line in thousandths of the font size: its cells on
+    // a fixed-pitch family's grid, else its glyph's own width.
+    uint16_t width = 0;
     // Its code in the face's simple font (/WinAnsiEncoding); 0 when it has
     // none there and goes by glyph id.
     uint8_t code = 0;
+    uint8_t cells = 1;
+    Kind kind = Plain;
 };
 
 // A family at a size, as a document selects it.
@@ -66,6 +80,11 @@ class Font {
     // Line box of the primary face, points.
     double Ascent() const { return ascent_; }
     double LineHeight() const { return lineHeight_; }
+    // One cell of the family's grid (the advance of its space), points.
+    double CellAdvance() const;
+    // Whether the family is of fixed pitch, so every character takes its
+    // cells on the grid whatever face draws it.
+    bool CellGrid() const;
 
     // The family's placements, shared by all its sizes (fonts.cpp).
     struct Placements;

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "pelm32/core/fonts.h"
@@ -15,6 +16,24 @@
 namespace pelm32 {
 
 class Document;
+
+// A run of text of one face as every output draws it. Positions are points
+// from the page's top left corner.
+struct TextRun {
+    int face = -1;
+    Encoding encoding = Encoding::Windows1252;
+    double x = 0;
+    double baseline = 0;
+    double size = 0;                   // points
+    std::string_view codes;            // Windows1252
+    const uint16_t* glyphs = nullptr;  // the other encodings
+    // Each glyph's character, for search and copy; 0 for a glyph that only
+    // continues its cluster.
+    const char32_t* characters = nullptr;
+    size_t count = 0;
+    const GlyphPlace* places = nullptr;  // Placed
+    std::u32string_view text;            // Placed: what the glyphs stand for
+};
 
 class RecordDrawer {
   public:
@@ -27,22 +46,27 @@ class RecordDrawer {
 
   protected:
     const Font& CurrentFont() const { return *font_; }
-    // A run of one face, its baseline starting at (x, baseline), points
-    // from the top left corner: codes for Windows1252, else glyphs with
-    // their characters.
-    virtual void DrawText(int face, Encoding encoding, double x, double baseline,
-                          std::string_view codes, const uint16_t* glyphs,
-                          const char32_t* characters, size_t count) = 0;
+    virtual void DrawText(const TextRun& run) = 0;
     // left, top, right, bottom in points.
     virtual void DrawGraphic(int32_t graphic, const float* rect) = 0;
+    // A thin frame: the box of a character no face has.
+    virtual void DrawFrame(double left, double top, double right, double bottom) = 0;
+    // What is drawn until EndActualText stands for this text, for search
+    // and copy, where the glyphs alone do not give it.
+    virtual void BeginActualText(std::u32string_view) {}
+    virtual void EndActualText() {}
 
     const Document& document_;
 
   private:
     void DrawNumber(const SpoolRecord& record);
+    void DrawRun(const SpoolRecord& record);
+    void DrawMissing(const SpoolRecord& record);
+    void DrawLaidOut(const TextLayout& layout, double baseline);
 
     int page_ = 0;
     const Font* font_ = nullptr;
+    int spanLeft_ = 0;  // runs still to come in the open actual text
     TextLayout layout_;
 };
 

@@ -7,6 +7,9 @@ namespace pelm32 {
 namespace {
 
 constexpr size_t kGlyphEntry = sizeof(uint16_t) + sizeof(uint32_t);
+constexpr size_t kPlacedEntry = kGlyphEntry + sizeof(GlyphPlace);
+// More than any line holds: a record claiming more is not one of ours.
+constexpr uint32_t kMostCharacters = 1 << 24;
 
 }  // namespace
 
@@ -24,13 +27,37 @@ void RecordWriter::Runs(const TextLayout& layout, float baseline) {
         spool_.AppendValue(static_cast<float>(run.x));
         spool_.AppendValue(baseline);
         spool_.AppendValue(count);
-        if (run.encoding == Encoding::Windows1252) {
-            spool_.Append(layout.Codes().data() + run.begin, count);
-            continue;
+        switch (run.encoding) {
+            case Encoding::Windows1252:
+                spool_.Append(layout.Codes().data() + run.begin, count);
+                break;
+            case Encoding::Glyphs:
+                Glyphs(layout, run);
+                break;
+            case Encoding::Placed: {
+                spool_.AppendValue(run.actualText ? run.spanRuns : uint8_t{0});
+                Glyphs(layout, run);
+                const auto length = static_cast<uint32_t>(run.textEnd - run.textBegin);
+                spool_.AppendValue(length);
+                for (size_t i = run.textBegin; i < run.textEnd; ++i) {
+                    spool_.AppendValue(static_cast<uint32_t>(layout.Text()[i]));
+                }
+                break;
+            }
+            case Encoding::Missing:
+                spool_.AppendValue(run.width);
+                Glyphs(layout, run);
+                break;
         }
-        for (size_t i = run.begin; i < run.end; ++i) {
-            spool_.AppendValue(layout.Glyphs()[i]);
-            spool_.AppendValue(static_cast<uint32_t>(layout.Characters()[i]));
+    }
+}
+
+void RecordWriter::Glyphs(const TextLayout& layout, const LaidRun& run) {
+    for (size_t i = run.begin; i < run.end; ++i) {
+        spool_.AppendValue(layout.Glyphs()[i]);
+        spool_.AppendValue(static_cast<uint32_t>(layout.Characters()[i]));
+        if (run.encoding == Encoding::Placed) {
+            spool_.AppendValue(layout.Places()[run.places + i - run.begin]);
         }
     }
 }
@@ -67,26 +94,66 @@ bool RecordReader::ReadRun(SpoolRecord& record) {
     uint32_t count = 0;
     if (!ReadValue(record, record.face) || !ReadValue(record, encoding) ||
         !ReadValue(record, record.x) || !ReadValue(record, record.y) || !ReadValue(record, count) ||
-        encoding > 1 || record.face < 0) {
+        encoding > static_cast<uint8_t>(Encoding::Missing) || record.face < 0 ||
+        count > kMostCharacters) {
         failed_ = true;
         return false;
     }
     record.encoding = static_cast<Encoding>(encoding);
-    if (record.encoding == Encoding::Windows1252) {
-        record.codes.resize(count);
-        return Read(record, record.codes.data(), count);
+    record.places.clear();
+    record.text.clear();
+    record.spanRuns = 0;
+    switch (record.encoding) {
+        case Encoding::Windows1252:
+            record.codes.resize(count);
+            return Read(record, record.codes.data(), count);
+        case Encoding::Glyphs:
+            return ReadGlyphs(record, count, false);
+        case Encoding::Placed: {
+            return ReadValue(record, record.spanRuns) && ReadGlyphs(record, count, true) &&
+                   ReadText(record);
+        }
+        case Encoding::Missing:
+            return ReadValue(record, record.width) && ReadGlyphs(record, count, false);
     }
-    scratch_.resize(size_t{count} * kGlyphEntry);
+    return false;
+}
+
+bool RecordReader::ReadGlyphs(SpoolRecord& record, uint32_t count, bool placed) {
+    const size_t entry = placed ? kPlacedEntry : kGlyphEntry;
+    scratch_.resize(size_t{count} * entry);
     if (!Read(record, scratch_.data(), scratch_.size())) {
         return false;
     }
     record.glyphs.resize(count);
     record.characters.resize(count);
+    record.places.resize(placed ? count : 0);
     for (size_t i = 0; i < count; ++i) {
+        const char* at = scratch_.data() + i * entry;
         uint32_t character = 0;
-        std::memcpy(&record.glyphs[i], scratch_.data() + i * kGlyphEntry, sizeof(uint16_t));
-        std::memcpy(&character, scratch_.data() + i * kGlyphEntry + 2, sizeof character);
+        std::memcpy(&record.glyphs[i], at, sizeof(uint16_t));
+        std::memcpy(&character, at + sizeof(uint16_t), sizeof character);
         record.characters[i] = character;
+        if (placed) {
+            std::memcpy(&record.places[i], at + kGlyphEntry, sizeof(GlyphPlace));
+        }
+    }
+    return true;
+}
+
+bool RecordReader::ReadText(SpoolRecord& record) {
+    uint32_t length = 0;
+    if (!ReadValue(record, length) || length > kMostCharacters) {
+        failed_ = true;
+        return false;
+    }
+    record.text.resize(length);
+    for (char32_t& c : record.text) {
+        uint32_t value = 0;
+        if (!ReadValue(record, value)) {
+            return false;
+        }
+        c = value;
     }
     return true;
 }

@@ -14,8 +14,12 @@ namespace pelm32 {
 // The record kinds; each is followed by its fields, native layout.
 enum class Record : uint8_t {
     Font = 1,    // uint32 font id
-    Run,         // int32 face, uint8 Encoding, float x, float baseline, uint32 n,
-                 // then n bytes (Windows1252) or n x (uint16 glyph, uint32 character)
+    Run,         // int32 face, uint8 Encoding, float x, float baseline, uint32 n, then
+                 // Windows1252: n bytes; Glyphs: n x (uint16 glyph, uint32 character);
+                 // Placed: uint8 runs its actual text spans, n x (uint16 glyph, uint32 character,
+                 //   float dx, float dy, float scale, uint32 characters),
+                 //   uint32 m, m x uint32 character (the text);
+                 // Missing: float width, uint16 0, uint32 character (n is 1)
     PageNumber,  // float x, float top, float leftLimit (where the text before it on its line ends)
     PageCount,   // the same
     Graphic,     // int32 graphic id, float left, top, right, bottom
@@ -34,6 +38,7 @@ class RecordWriter {
 
   private:
     void Kind(Record kind) { spool_.AppendValue(static_cast<uint8_t>(kind)); }
+    void Glyphs(const TextLayout& layout, const LaidRun& run);
 
     SpoolFile& spool_;
 };
@@ -48,10 +53,16 @@ struct SpoolRecord {
     int32_t face = 0;     // Run
     Encoding encoding = Encoding::Windows1252;
     std::string codes;                 // Run, Windows1252
-    std::vector<uint16_t> glyphs;      // Run, Glyphs
-    std::vector<char32_t> characters;  // Run, Glyphs
-    int32_t graphic = 0;               // Graphic
-    float rect[4] = {};                // Graphic: left, top, right, bottom
+    std::vector<uint16_t> glyphs;      // Run, other encodings
+    std::vector<char32_t> characters;  // Run, other encodings
+    std::vector<GlyphPlace> places;    // Run, Placed
+    std::u32string text;               // Run, Placed: what its glyphs stand for
+    // Run, Placed: how many runs, this one first, the text is given whole
+    // for (as actual text); 0 for none.
+    uint8_t spanRuns = 0;
+    float width = 0;      // Run, Missing
+    int32_t graphic = 0;  // Graphic
+    float rect[4] = {};   // Graphic: left, top, right, bottom
     // The record's bytes as spooled, when the reader keeps them.
     std::string raw;
 };
@@ -74,6 +85,8 @@ class RecordReader {
         return Read(record, &value, sizeof value);
     }
     bool ReadRun(SpoolRecord& record);
+    bool ReadGlyphs(SpoolRecord& record, uint32_t count, bool placed);
+    bool ReadText(SpoolRecord& record);
 
     SpoolReader reader_;
     bool keepRaw_;

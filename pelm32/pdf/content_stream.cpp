@@ -57,6 +57,42 @@ const char* ContentStream::MoveTo(int64_t x, int64_t y) {
     return "Tj\n";
 }
 
+void ContentStream::Scale(double scale) {
+    const int64_t percent = ToThousandths(scale * 100);
+    if (percent != scale_) {
+        BeginText();
+        AppendThousandths(bytes_, percent);
+        bytes_ += " Tz\n";
+        scale_ = percent;
+    }
+}
+
+void ContentStream::Frame(double left, double bottom, double width, double height) {
+    EndText();
+    bytes_ += "q .4 w ";
+    AppendPoints(bytes_, left);
+    AppendPoints(bytes_, bottom);
+    AppendPoints(bytes_, width);
+    AppendPoints(bytes_, height);
+    bytes_ += "re S Q\n";
+}
+
+// A marked sequence never crosses the bounds of a text object: this one
+// holds whole ones.
+void ContentStream::BeginActualText(std::u32string_view text) {
+    EndText();
+    bytes_ += "/Span <</ActualText <FEFF";
+    for (const char32_t c : text) {
+        AppendUtf16Hex(bytes_, c);
+    }
+    bytes_ += ">>> BDC\n";
+}
+
+void ContentStream::EndActualText() {
+    EndText();
+    bytes_ += "EMC\n";
+}
+
 void ContentStream::Image(int image, double left, double bottom, double width, double height) {
     EndText();
     bytes_ += "q ";
@@ -71,6 +107,9 @@ void ContentStream::Image(int image, double left, double bottom, double width, d
 }
 
 void ContentStream::Finish() {
+    // Streams are shared between pages and follow one another: each ends
+    // with the scale it began with.
+    Scale(1);
     EndText();
 }
 
@@ -82,6 +121,7 @@ void ContentStream::Clear() {
     lineX_ = 0;
     lineY_ = 0;
     leading_ = 0;
+    scale_ = 100000;
 }
 
 void ContentStream::BeginText() {

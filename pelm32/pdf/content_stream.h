@@ -20,6 +20,16 @@ class ContentStream {
     // (a Type0 font), written as a hex string; else one byte each, written
     // as a literal string with (, ) and \ escaped and CR written as \r.
     void Text(int font, double size, double x, double y, std::string_view codes, bool twoByte);
+    // The horizontal scale of the text that follows (1: as the font is).
+    void Scale(double scale);
+
+    // A frame of a thin line around the rectangle.
+    void Frame(double left, double bottom, double width, double height);
+
+    // What is drawn until EndActualText stands for text (UTF-32), for
+    // search and copy.
+    void BeginActualText(std::u32string_view text);
+    void EndActualText();
 
     // Draws image resource /Im<image> into the rectangle with lower left
     // corner (left, bottom), width and height.
@@ -46,7 +56,8 @@ class ContentStream {
     int64_t size_ = 0;   // thousandths of a point
     int64_t lineX_ = 0;  // start of the current text line, thousandths
     int64_t lineY_ = 0;
-    int64_t leading_ = 0;  // TL in force, thousandths; 0 until set
+    int64_t leading_ = 0;     // TL in force, thousandths; 0 until set
+    int64_t scale_ = 100000;  // Tz in force, thousandths of a percent
 };
 
 }  // namespace pelm32::pdf

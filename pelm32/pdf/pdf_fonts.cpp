@@ -17,6 +17,8 @@ constexpr int kSymbolic = 4;
 constexpr int kNonsymbolic = 32;
 constexpr int kItalic = 64;
 constexpr size_t kMappingsPerBlock = 100;  // the most a bfchar block may hold
+// A glyph shown that stands for no character of its own.
+constexpr char32_t kNoCharacter = 0xFFFFFFFF;
 
 }  // namespace
 
@@ -59,11 +61,25 @@ void EmbeddedFace::UseGlyphs(const uint16_t* glyphs, const char32_t* characters,
     }
     for (size_t i = 0; i < count; ++i) {
         const uint16_t glyph = glyphs[i];
-        if (glyph < glyphCharacters_.size() && glyphCharacters_[glyph] == 0) {
-            glyphCharacters_[glyph] = characters[i];
+        const char32_t character = characters[i] != 0 ? characters[i] : kNoCharacter;
+        if (glyph < glyphCharacters_.size() &&
+            (glyphCharacters_[glyph] == 0 || glyphCharacters_[glyph] == kNoCharacter)) {
+            glyphCharacters_[glyph] = character;
         }
         codes += static_cast<char>(glyph >> 8);
         codes += static_cast<char>(glyph & 0xFF);
+    }
+}
+
+void EmbeddedFace::UsePlacedGlyphs(const PlacedGlyph* glyphs, size_t count, std::string& codes) {
+    for (size_t i = 0; i < count; ++i) {
+        const PlacedGlyph& placed = glyphs[i];
+        const char32_t first = placed.text.empty() ? 0 : placed.text[0];
+        UseGlyphs(&placed.glyph, &first, 1, codes);
+        if (placed.text.size() > 1 && glyphTexts_.count(placed.glyph) == 0 &&
+            glyphCharacters_[placed.glyph] == first) {
+            glyphTexts_.emplace(placed.glyph, placed.text);
+        }
     }
 }
 
@@ -220,7 +236,7 @@ std::string EmbeddedFace::ToUnicodeMap() const {
         "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
     std::vector<uint16_t> glyphs;
     for (size_t glyph = 0; glyph < glyphCharacters_.size(); ++glyph) {
-        if (glyphCharacters_[glyph] != 0) {
+        if (glyphCharacters_[glyph] != 0 && glyphCharacters_[glyph] != kNoCharacter) {
             glyphs.push_back(static_cast<uint16_t>(glyph));
         }
     }
@@ -231,7 +247,14 @@ std::string EmbeddedFace::ToUnicodeMap() const {
             map += '<';
             AppendHex16(map, glyphs[i]);
             map += "> <";
-            AppendUtf16Hex(map, glyphCharacters_[glyphs[i]]);
+            const auto text = glyphTexts_.find(glyphs[i]);
+            if (text == glyphTexts_.end()) {
+                AppendUtf16Hex(map, glyphCharacters_[glyphs[i]]);
+            } else {
+                for (const char32_t c : text->second) {
+                    AppendUtf16Hex(map, c);
+                }
+            }
             map += ">\n";
         }
         map += "endbfchar\n";

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,18 @@
 #include "pelm32/pdf/sfnt.h"
 
 namespace pelm32::pdf {
+
+// A glyph shown at a place of its own: dx right of the run's start and dy
+// above its baseline, points, condensed horizontally by scale; text is
+// what it stands for (empty for a glyph that continues its cluster, several
+// characters for a ligature).
+struct PlacedGlyph {
+    uint16_t glyph;
+    float dx;
+    float dy;
+    float scale;
+    std::u32string_view text;
+};
 
 // A glyph's advance in thousandths of the font size, rounded to the integer
 // the PDF's widths hold; layout uses the same numbers so text lands where
@@ -28,6 +41,7 @@ uint16_t CodeGlyph(const SfntFace& face, uint8_t code);
 class EmbeddedFace {
   public:
     explicit EmbeddedFace(const SfntFace& face) : face_(face) {}
+    const SfntFace& Face() const { return face_; }
 
     // The resource number (/F<n>) of the simple or the Type0 font; given
     // from nextResource on first use.
@@ -37,9 +51,13 @@ class EmbeddedFace {
     // Notes Windows-1252 codes shown with the simple font.
     void UseCodes(std::string_view codes);
     // Notes glyphs shown with the Type0 font and appends their two-byte
-    // codes (the glyph ids, big-endian) to codes.
+    // codes (the glyph ids, big-endian) to codes. A glyph's character is
+    // what its code extracts as; 0 for none (a glyph that continues its
+    // cluster).
     void UseGlyphs(const uint16_t* glyphs, const char32_t* characters, size_t count,
                    std::string& codes);
+    // The same for placed glyphs, each standing for its text.
+    void UsePlacedGlyphs(const PlacedGlyph* glyphs, size_t count, std::string& codes);
 
     // Writes the font program and the fonts that were used, and appends
     // their resource entries ("/F1 12 0 R ") to entries.
@@ -65,6 +83,8 @@ class EmbeddedFace {
     // The character each glyph shown through the Type0 font stands for; 0
     // for glyphs not shown. Sized on first use.
     std::vector<char32_t> glyphCharacters_;
+    // Glyphs that stand for several characters (ligatures), by glyph id.
+    std::map<uint16_t, std::u32string> glyphTexts_;
 };
 
 }  // namespace pelm32::pdf

@@ -1,6 +1,7 @@
 #include "pelm32/pdf/pdf_writer.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "pelm32/pdf/pdf_fonts.h"
 #include "pelm32/pdf/pdf_syntax.h"
@@ -125,6 +126,32 @@ void PdfWriter::ShowGlyphs(ContentStream& content, int face, double size, double
     scratch_.clear();
     embedded.UseGlyphs(glyphs, characters, count, scratch_);
     content.Text(embedded.Type0Font(nextFontResource_), size, x, y, scratch_, true);
+}
+
+void PdfWriter::ShowPlacedGlyphs(ContentStream& content, int face, double size, double x, double y,
+                                 const PlacedGlyph* glyphs, size_t count) {
+    if (count == 0) {
+        return;
+    }
+    EmbeddedFace& embedded = FaceFor(face);
+    const int font = embedded.Type0Font(nextFontResource_);
+    // Glyphs that follow one another at their advances go in one string.
+    size_t first = 0;
+    for (size_t i = 1; i <= count; ++i) {
+        const PlacedGlyph& last = glyphs[i - 1];
+        const double next =
+            last.dx + GlyphWidth(embedded.Face(), last.glyph) * size / 1000.0 * last.scale;
+        if (i < count && std::abs(glyphs[i].dx - next) < 0.001 &&
+            glyphs[i].dy == glyphs[first].dy && glyphs[i].scale == glyphs[first].scale) {
+            continue;
+        }
+        scratch_.clear();
+        embedded.UsePlacedGlyphs(glyphs + first, i - first, scratch_);
+        content.Scale(glyphs[first].scale);
+        content.Text(font, size, x + glyphs[first].dx, y + glyphs[first].dy, scratch_, true);
+        first = i;
+    }
+    content.Scale(1);
 }
 
 void PdfWriter::DrawImage(ContentStream& content, int image, double left, double bottom,

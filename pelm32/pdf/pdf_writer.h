@@ -14,6 +14,7 @@
 #include "pelm32/pdf/content_stream.h"
 #include "pelm32/pdf/deflate.h"
 #include "pelm32/pdf/object_writer.h"
+#include "pelm32/pdf/pdf_fonts.h"
 #include "pelm32/pdf/sfnt.h"
 
 namespace pelm32::pdf {
@@ -49,6 +50,9 @@ class PdfWriter {
                          std::string_view codes);
     void ShowGlyphs(ContentStream& content, int face, double size, double x, double y,
                     const uint16_t* glyphs, const char32_t* characters, size_t count);
+    // Glyphs each at its own place from (x, y).
+    void ShowPlacedGlyphs(ContentStream& content, int face, double size, double x, double y,
+                          const PlacedGlyph* glyphs, size_t count);
     void DrawImage(ContentStream& content, int image, double left, double bottom, double width,
                    double height);
 

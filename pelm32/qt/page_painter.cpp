@@ -78,14 +78,14 @@ PagePainter::PagePainter(const Document& document) : RecordDrawer(document) {}
 
 PagePainter::~PagePainter() = default;
 
-const QRawFont* PagePainter::RawFont(int face) {
+const QRawFont* PagePainter::RawFont(int face, double size) {
     if (face < 0 || face >= FaceCount()) {
         return nullptr;
     }
-    const auto key = std::make_pair(face, CurrentFont().Points());
+    const auto key = std::make_pair(face, size);
     auto found = rawFonts_.find(key);
     if (found == rawFonts_.end()) {
-        found = rawFonts_.emplace(key, LoadRawFont(FaceById(face), CurrentFont().Points())).first;
+        found = rawFonts_.emplace(key, LoadRawFont(FaceById(face), size)).first;
     }
     return found->second.isValid() ? &found->second : nullptr;
 }
@@ -103,56 +103,82 @@ const QImage* PagePainter::Image(int32_t graphic) {
     return &found->second;
 }
 
-void PagePainter::DrawRun(int face, double x, double baseline, const uint16_t* glyphs,
-                          size_t count) {
-    const QRawFont* raw = RawFont(face);
-    if (raw == nullptr || count == 0) {
+// Glyphs at their own advances from the run's start, or each at its place,
+// condensed by its scale.
+void PagePainter::DrawRun(const TextRun& run, const uint16_t* glyphs) {
+    const QRawFont* raw = RawFont(run.face, run.size);
+    if (raw == nullptr || run.count == 0) {
         return;
     }
-    const Face& own = FaceById(face);
-    const double scale = CurrentFont().Points() / 1000.0;
-    indexes_.clear();
-    positions_.clear();
-    double pen = x;
-    for (size_t i = 0; i < count; ++i) {
-        indexes_.append(glyphs[i]);
-        positions_.append(QPointF(pen, baseline));
-        pen += own.Width(glyphs[i]) * scale;
+    if (run.places != nullptr) {
+        for (size_t i = 0; i < run.count; ++i) {
+            const GlyphPlace& place = run.places[i];
+            DrawGlyphs(*raw, run.x + place.dx, run.baseline - place.dy, place.scale, glyphs + i, 1,
+                       nullptr);
+        }
+        return;
     }
-    QGlyphRun run;
-    run.setRawFont(*raw);
-    run.setGlyphIndexes(indexes_);
-    run.setPositions(positions_);
-    painter_->drawGlyphRun(QPointF(0, 0), run);
+    DrawGlyphs(*raw, run.x, run.baseline, 1, glyphs, run.count, &FaceById(run.face));
 }
 
-void PagePainter::DrawCodes(int face, double x, double baseline, std::string_view codes) {
-    if (face < 0 || face >= FaceCount()) {
+// Glyphs from (x, baseline), each at the advance face gives it (or alone).
+void PagePainter::DrawGlyphs(const QRawFont& raw, double x, double baseline, double scale,
+                             const uint16_t* glyphs, size_t count, const Face* face) {
+    const double perUnit = raw.pixelSize() / 1000.0;
+    indexes_.clear();
+    positions_.clear();
+    double pen = 0;
+    for (size_t i = 0; i < count; ++i) {
+        indexes_.append(glyphs[i]);
+        positions_.append(QPointF(pen, 0));
+        pen += face == nullptr ? 0 : face->Width(glyphs[i]) * perUnit;
+    }
+    QGlyphRun glyphRun;
+    glyphRun.setRawFont(raw);
+    glyphRun.setGlyphIndexes(indexes_);
+    glyphRun.setPositions(positions_);
+    painter_->save();
+    painter_->translate(x, baseline);
+    painter_->scale(scale, 1);
+    painter_->drawGlyphRun(QPointF(0, 0), glyphRun);
+    painter_->restore();
+}
+
+void PagePainter::DrawCodes(const TextRun& run) {
+    if (run.face < 0 || run.face >= FaceCount()) {
         return;
     }
-    auto found = codeGlyphs_.find(face);
+    auto found = codeGlyphs_.find(run.face);
     if (found == codeGlyphs_.end()) {
         std::array<uint16_t, 256> table{};
         for (unsigned code = 0; code < 256; ++code) {
-            table[code] = pdf::CodeGlyph(FaceById(face).Sfnt(), static_cast<uint8_t>(code));
+            table[code] = pdf::CodeGlyph(FaceById(run.face).Sfnt(), static_cast<uint8_t>(code));
         }
-        found = codeGlyphs_.emplace(face, table).first;
+        found = codeGlyphs_.emplace(run.face, table).first;
     }
     glyphs_.clear();
-    for (const char code : codes) {
+    for (const char code : run.codes) {
         glyphs_.push_back(found->second[static_cast<uint8_t>(code)]);
     }
-    DrawRun(face, x, baseline, glyphs_.data(), glyphs_.size());
+    TextRun coded = run;
+    coded.count = glyphs_.size();
+    DrawRun(coded, glyphs_.data());
 }
 
-void PagePainter::DrawText(int face, Encoding encoding, double x, double baseline,
-                           std::string_view codes, const uint16_t* glyphs, const char32_t*,
-                           size_t count) {
-    if (encoding == Encoding::Windows1252) {
-        DrawCodes(face, x, baseline, codes);
-    } else {
-        DrawRun(face, x, baseline, glyphs, count);
+void PagePainter::DrawText(const TextRun& run) {
+    if (run.encoding == Encoding::Windows1252) {
+        DrawCodes(run);
+    } else if (run.encoding != Encoding::Missing) {
+        DrawRun(run, run.glyphs);
     }
+}
+
+void PagePainter::DrawFrame(double left, double top, double right, double bottom) {
+    painter_->save();
+    painter_->setPen(QPen(Qt::black, 0.4));
+    painter_->setBrush(Qt::NoBrush);
+    painter_->drawRect(QRectF(QPointF(left, top), QPointF(right, bottom)));
+    painter_->restore();
 }
 
 void PagePainter::DrawGraphic(int32_t graphic, const float* rect) {

@@ -29,14 +29,16 @@ class PagePainter : public RecordDrawer {
     int Error() const { return error_; }
 
   protected:
-    void DrawText(int face, Encoding encoding, double x, double baseline, std::string_view codes,
-                  const uint16_t* glyphs, const char32_t* characters, size_t count) override;
+    void DrawText(const TextRun& run) override;
     void DrawGraphic(int32_t graphic, const float* rect) override;
+    void DrawFrame(double left, double top, double right, double bottom) override;
 
   private:
-    void DrawRun(int face, double x, double baseline, const uint16_t* glyphs, size_t count);
-    void DrawCodes(int face, double x, double baseline, std::string_view codes);
-    const QRawFont* RawFont(int face);
+    void DrawRun(const TextRun& run, const uint16_t* glyphs);
+    void DrawGlyphs(const QRawFont& raw, double x, double baseline, double scale,
+                    const uint16_t* glyphs, size_t count, const Face* face);
+    void DrawCodes(const TextRun& run);
+    const QRawFont* RawFont(int face, double size);
     const QImage* Image(int32_t graphic);
 
     QPainter* painter_ = nullptr;
