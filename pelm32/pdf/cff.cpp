@@ -207,7 +207,10 @@ bool CffFont::ReadTopDict(uint16_t glyphCount, std::string& why) {
         return Fail(why, "the CFF CharStrings do not hold one charstring per glyph");
     }
     const DictEntry* charset = Find(top_, kCharset);
-    charsetOffset_ = charset != nullptr && !charset->operands.empty() ? charset->operands[0] : 0;
+    // 0-2 name a predefined charset; anything else is an offset, checked when read.
+    charsetOffset_ = charset != nullptr && !charset->operands.empty()
+                         ? static_cast<size_t>(charset->operands[0])
+                         : 0;
     if (Find(top_, kRos) != nullptr) {
         return ReadCidKeyed(glyphCount, why);
     }

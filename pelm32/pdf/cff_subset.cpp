@@ -350,9 +350,10 @@ std::vector<uint8_t> CffFont::Subset(const std::vector<bool>& kept, bool renumbe
         next += privates[i].size();
     }
     Bytes out = std::move(head);
-    for (const Bytes& part :
-         {topDict(at), strings, globals, charset, fdSelect, charStrings, fdArray(at)}) {
-        out.insert(out.end(), part.begin(), part.end());
+    Bytes top = topDict(at), fonts = fdArray(at);
+    for (const Bytes* part :
+         {&top, &strings, &globals, &charset, &fdSelect, &charStrings, &fonts}) {
+        out.insert(out.end(), part->begin(), part->end());
     }
     for (const Bytes& part : privates) {
         out.insert(out.end(), part.begin(), part.end());
