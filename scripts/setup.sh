@@ -9,6 +9,7 @@ packages=(
     qt6-base-dev libgl-dev qt6-wayland
     zlib1g-dev libdeflate-dev libfontconfig-dev libfreetype-dev
     fonts-liberation2 fonts-dejavu-core fonts-droid-fallback fonts-symbola fontconfig
+    fonts-urw-base35 fonts-noto-cjk
     poppler-utils qpdf
     clang libclang-rt-14-dev
     xvfb xdotool x11-utils procps locales weston desktop-file-utils
