@@ -34,9 +34,9 @@ class FontSource {
   public:
     virtual ~FontSource() = default;
     // The face the system's font configuration gives for a family name,
-    // among faces with TrueType outlines; false when there is none at all.
+    // among faces with TrueType or CFF outlines; false when there is none at all.
     virtual bool FindFaceFile(const std::string& family, FontFileRef& face) = 0;
-    // Faces with TrueType outlines that cover a character, best first for
+    // Faces with TrueType or CFF outlines that cover a character, best first for
     // the family's look; empty when no face has it.
     virtual std::vector<FontFileRef> FindFacesFor(const std::string& family,
                                                   char32_t character) = 0;

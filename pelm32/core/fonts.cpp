@@ -76,7 +76,7 @@ class FontRegistry {
     int LoadFamilyFace(const std::string& family) {
         FontFileRef file;
         if (!source_->FindFaceFile(family, file)) {
-            std::fprintf(stderr, "pelm32: no font with TrueType outlines for \"%s\"\n",
+            std::fprintf(stderr, "pelm32: no font with TrueType or CFF outlines for \"%s\"\n",
                          family.c_str());
             return -1;
         }

@@ -1,5 +1,5 @@
 // The faces and fonts that documents draw with, shared by all documents of
-// the process. No Qt: a face is its font file's bytes read as TrueType, so
+// the process. No Qt: a face is its font file's bytes read as OpenType, so
 // layout, the PDF and the painted page all use the same glyphs and widths.
 #pragma once
 

@@ -16,9 +16,34 @@ constexpr int kFixedPitch = 1;
 constexpr int kSymbolic = 4;
 constexpr int kNonsymbolic = 32;
 constexpr int kItalic = 64;
-constexpr size_t kMappingsPerBlock = 100;  // the most a bfchar block may hold
+constexpr size_t kMappingsPerBlock = 100;  // the most a bfchar or cidchar block may hold
 // A glyph shown that stands for no character of its own.
 constexpr char32_t kNoCharacter = 0xFFFFFFFF;
+constexpr char kIdentity[] = "<< /Registry (Adobe) /Ordering (Identity) /Supplement 0 >>";
+
+// A CMap program mapping codes of codeBytes bytes one by one, kind being
+// "bfchar" (to text) or "cidchar" (to CIDs), values written as given.
+std::string CMapProgram(const std::string& systemInfo, const std::string& name, int type,
+                        int codeBytes, const char* kind,
+                        const std::vector<std::pair<unsigned, std::string>>& mappings) {
+    std::string map = "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n";
+    map += "/CIDSystemInfo " + systemInfo + " def\n/CMapName /" + name + " def\n";
+    map += "/CMapType " + std::to_string(type) + " def\n1 begincodespacerange\n";
+    map += codeBytes == 1 ? "<00> <FF>" : "<0000> <FFFF>";
+    map += "\nendcodespacerange\n";
+    for (size_t at = 0; at < mappings.size(); at += kMappingsPerBlock) {
+        const size_t end = std::min(mappings.size(), at + kMappingsPerBlock);
+        map += std::to_string(end - at) + " begin" + kind + "\n";
+        for (size_t i = at; i < end; ++i) {
+            std::string code;
+            AppendHex16(code, mappings[i].first);
+            map += '<' + code.substr(codeBytes == 1 ? 2 : 0) + "> " + mappings[i].second + '\n';
+        }
+        map += std::string("end") + kind + "\n";
+    }
+    map += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+    return map;
+}
 
 }  // namespace
 
@@ -66,8 +91,9 @@ void EmbeddedFace::UseGlyphs(const uint16_t* glyphs, const char32_t* characters,
             (glyphCharacters_[glyph] == 0 || glyphCharacters_[glyph] == kNoCharacter)) {
             glyphCharacters_[glyph] = character;
         }
-        codes += static_cast<char>(glyph >> 8);
-        codes += static_cast<char>(glyph & 0xFF);
+        const uint16_t code = face_.Cid(glyph);
+        codes += static_cast<char>(code >> 8);
+        codes += static_cast<char>(code & 0xFF);
     }
 }
 
@@ -100,6 +126,31 @@ std::vector<uint16_t> EmbeddedFace::GlyphsShown() const {
     return glyphs;
 }
 
+std::vector<EmbeddedFace::Shown> EmbeddedFace::GlyphCodes() const {
+    std::vector<Shown> shown;
+    for (size_t glyph = 0; glyph < glyphCharacters_.size(); ++glyph) {
+        if (glyphCharacters_[glyph] != 0) {
+            const uint16_t cid = face_.Cid(static_cast<uint16_t>(glyph));
+            shown.push_back({cid, cid, static_cast<uint16_t>(glyph), glyphCharacters_[glyph]});
+        }
+    }
+    std::sort(shown.begin(), shown.end(),
+              [](const Shown& a, const Shown& b) { return a.code < b.code; });
+    return shown;
+}
+
+std::vector<EmbeddedFace::Shown> EmbeddedFace::WindowsCodes() const {
+    std::vector<Shown> shown;
+    for (unsigned code = 0; code < 256; ++code) {
+        if (codes_[code]) {
+            const uint16_t glyph = CodeGlyph(face_, static_cast<uint8_t>(code));
+            shown.push_back({static_cast<uint16_t>(code), face_.Cid(glyph), glyph,
+                             Windows1252ToUnicode(static_cast<uint8_t>(code))});
+        }
+    }
+    return shown;
+}
+
 // Six capitals that differ when the glyph set differs, as subset names want.
 std::string EmbeddedFace::SubsetTag(const std::vector<uint16_t>& glyphs) const {
     uint64_t hash = 1469598103934665603ull;
@@ -127,13 +178,17 @@ uint32_t EmbeddedFace::PutProgram(ObjectWriter& objects,
         }
     }
     std::sort(cmap.begin(), cmap.end());
-    const std::vector<uint8_t> program = SubsetFace(face_, glyphs, cmap);
+    const bool cff = face_.CffOutlines();
+    const std::vector<uint8_t> program =
+        cff ? SubsetCff(face_, glyphs) : SubsetFace(face_, glyphs, cmap);
     if (program.empty()) {
         return 0;  // a face that cannot be subset is named, not embedded
     }
     const uint32_t number = objects.NewObject();
     const std::string_view bytes(reinterpret_cast<const char*>(program.data()), program.size());
-    objects.PutStream(number, "/Length1 " + std::to_string(program.size()), bytes);
+    objects.PutStream(
+        number, cff ? "/Subtype /CIDFontType0C" : "/Length1 " + std::to_string(program.size()),
+        bytes);
     return number;
 }
 
@@ -159,7 +214,7 @@ uint32_t EmbeddedFace::PutDescriptor(ObjectWriter& objects, const std::string& n
     // Readers only use the stem width as a hint; this follows the weight.
     body += " /StemV " + std::to_string(50 + face_.Weight() / 5);
     if (program != 0) {
-        body += " /FontFile2 ";
+        body += face_.CffOutlines() ? " /FontFile3 " : " /FontFile2 ";
         AppendReference(body, program);
     }
     body += " >>";
@@ -192,12 +247,13 @@ void EmbeddedFace::PutSimpleFont(ObjectWriter& objects, uint32_t number, const s
     objects.PutObject(number, body);
 }
 
-// The /W array for the glyphs shown, leaving out those of the default width.
-std::string EmbeddedFace::WidthsArray(int& defaultWidth) const {
+// The /W array for the CIDs shown, leaving out those of the default width.
+std::string EmbeddedFace::WidthsArray(const std::vector<Shown>& shown, int& defaultWidth) const {
+    std::map<uint16_t, int> widths;  // by CID
     std::map<int, int> counts;
-    for (size_t glyph = 0; glyph < glyphCharacters_.size(); ++glyph) {
-        if (glyphCharacters_[glyph] != 0) {
-            ++counts[GlyphWidth(face_, static_cast<uint16_t>(glyph))];
+    for (const Shown& code : shown) {
+        if (widths.emplace(code.cid, GlyphWidth(face_, code.glyph)).second) {
+            ++counts[widths[code.cid]];
         }
     }
     defaultWidth = 1000;
@@ -209,78 +265,77 @@ std::string EmbeddedFace::WidthsArray(int& defaultWidth) const {
         }
     }
     std::string array = "[";
-    long runEnd = -2;  // glyph after the last one written
-    for (size_t glyph = 0; glyph < glyphCharacters_.size(); ++glyph) {
-        const int width = GlyphWidth(face_, static_cast<uint16_t>(glyph));
-        if (glyphCharacters_[glyph] == 0 || width == defaultWidth) {
+    long runEnd = -2;  // CID after the last one written
+    for (const auto& [cid, width] : widths) {
+        if (width == defaultWidth) {
             continue;
         }
-        if (static_cast<long>(glyph) != runEnd) {
+        if (cid != runEnd) {
             array += runEnd < 0 ? "" : "] ";
-            array += std::to_string(glyph) + " [";
+            array += std::to_string(cid) + " [";
         } else {
             array += ' ';
         }
         AppendInteger(array, width);
-        runEnd = static_cast<long>(glyph) + 1;
+        runEnd = cid + 1;
     }
     array += runEnd < 0 ? "]" : "]]";
     return array;
 }
 
-std::string EmbeddedFace::ToUnicodeMap() const {
-    std::string map =
-        "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
-        "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
-        "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
-        "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
-    std::vector<uint16_t> glyphs;
-    for (size_t glyph = 0; glyph < glyphCharacters_.size(); ++glyph) {
-        if (glyphCharacters_[glyph] != 0 && glyphCharacters_[glyph] != kNoCharacter) {
-            glyphs.push_back(static_cast<uint16_t>(glyph));
-        }
-    }
-    for (size_t at = 0; at < glyphs.size(); at += kMappingsPerBlock) {
-        const size_t end = std::min(glyphs.size(), at + kMappingsPerBlock);
-        map += std::to_string(end - at) + " beginbfchar\n";
-        for (size_t i = at; i < end; ++i) {
-            map += '<';
-            AppendHex16(map, glyphs[i]);
-            map += "> <";
-            const auto text = glyphTexts_.find(glyphs[i]);
-            if (text == glyphTexts_.end()) {
-                AppendUtf16Hex(map, glyphCharacters_[glyphs[i]]);
-            } else {
-                for (const char32_t c : text->second) {
-                    AppendUtf16Hex(map, c);
-                }
-            }
-            map += ">\n";
-        }
-        map += "endbfchar\n";
-    }
-    map += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
-    return map;
+uint32_t EmbeddedFace::PutCidFont(ObjectWriter& objects, const std::string& name,
+                                  uint32_t descriptor, const std::vector<Shown>& shown) const {
+    int defaultWidth = 1000;
+    const std::string widths = WidthsArray(shown, defaultWidth);
+    const uint32_t number = objects.NewObject();
+    std::string body = "<< /Type /Font /Subtype /";
+    body += face_.CffOutlines() ? "CIDFontType0" : "CIDFontType2";
+    body += " /BaseFont /" + name + " /CIDSystemInfo " + kIdentity + " /FontDescriptor ";
+    AppendReference(body, descriptor);
+    body += " /DW " + std::to_string(defaultWidth) + " /W " + widths;
+    body += face_.CffOutlines() ? " >>" : " /CIDToGIDMap /Identity >>";
+    objects.PutObject(number, body);
+    return number;
 }
 
 void EmbeddedFace::PutType0Font(ObjectWriter& objects, uint32_t number, const std::string& name,
-                                uint32_t descriptor) const {
-    int defaultWidth = 1000;
-    const std::string widths = WidthsArray(defaultWidth);
-    const uint32_t cidFont = objects.NewObject();
-    std::string body = "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + name;
-    body += " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >>";
-    body += " /FontDescriptor ";
-    AppendReference(body, descriptor);
-    body += " /DW " + std::to_string(defaultWidth) + " /W " + widths;
-    body += " /CIDToGIDMap /Identity >>";
-    objects.PutObject(cidFont, body);
-
+                                uint32_t descriptor, const std::vector<Shown>& shown,
+                                bool oneByte) const {
+    const uint32_t cidFont = PutCidFont(objects, name, descriptor, shown);
+    std::vector<std::pair<unsigned, std::string>> texts, cids;
+    for (const Shown& code : shown) {
+        cids.emplace_back(code.code, std::to_string(code.cid));
+        if (code.character == kNoCharacter) {
+            continue;  // a glyph that continues its cluster extracts as nothing
+        }
+        std::string text = "<";
+        const auto ligature = oneByte ? glyphTexts_.end() : glyphTexts_.find(code.glyph);
+        if (ligature == glyphTexts_.end()) {
+            AppendUtf16Hex(text, code.character);
+        } else {
+            for (const char32_t c : ligature->second) {
+                AppendUtf16Hex(text, c);
+            }
+        }
+        texts.emplace_back(code.code, text + '>');
+    }
     const uint32_t toUnicode = objects.NewObject();
-    objects.PutStream(toUnicode, "", ToUnicodeMap());
+    objects.PutStream(toUnicode, "",
+                      CMapProgram("<< /Registry (Adobe) /Ordering (UCS) /Supplement 0 >>",
+                                  "Adobe-Identity-UCS", 2, oneByte ? 1 : 2, "bfchar", texts));
 
-    body = "<< /Type /Font /Subtype /Type0 /BaseFont /" + name;
-    body += " /Encoding /Identity-H /DescendantFonts [";
+    std::string body = "<< /Type /Font /Subtype /Type0 /BaseFont /" + name + " /Encoding ";
+    if (oneByte) {
+        const std::string cmapName = name + "-WinAnsi";
+        const uint32_t encoding = objects.NewObject();
+        objects.PutStream(encoding,
+                          "/Type /CMap /CMapName /" + cmapName + " /CIDSystemInfo " + kIdentity,
+                          CMapProgram(kIdentity, cmapName, 1, 1, "cidchar", cids));
+        AppendReference(body, encoding);
+    } else {
+        body += "/Identity-H";
+    }
+    body += " /DescendantFonts [";
     AppendReference(body, cidFont);
     body += "] /ToUnicode ";
     AppendReference(body, toUnicode);
@@ -302,12 +357,18 @@ void EmbeddedFace::Put(ObjectWriter& objects, std::string& entries) const {
     };
     if (simpleResource_ != 0) {
         const uint32_t number = objects.NewObject();
-        PutSimpleFont(objects, number, name, PutDescriptor(objects, name, false, program));
+        if (face_.CffOutlines()) {
+            PutType0Font(objects, number, name, PutDescriptor(objects, name, true, program),
+                         WindowsCodes(), true);
+        } else {
+            PutSimpleFont(objects, number, name, PutDescriptor(objects, name, false, program));
+        }
         addEntry(simpleResource_, number);
     }
     if (type0Resource_ != 0) {
         const uint32_t number = objects.NewObject();
-        PutType0Font(objects, number, name, PutDescriptor(objects, name, true, program));
+        PutType0Font(objects, number, name, PutDescriptor(objects, name, true, program),
+                     GlyphCodes(), false);
         addEntry(type0Resource_, number);
     }
 }

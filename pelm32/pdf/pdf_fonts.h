@@ -1,7 +1,12 @@
 // A face as the PDF carries it: one embedded font program, subset to the
-// glyphs shown, behind up to two fonts: a simple TrueType font with
-// /WinAnsiEncoding for Windows-1252 text, and a Type0 font (Identity-H,
-// glyph ids as codes, a ToUnicode map) for everything else.
+// glyphs shown, behind up to two fonts: one for Windows-1252 text and a
+// Type0 font (Identity-H, two-byte codes, a ToUnicode map) for everything
+// else. The codes of the Type0 font are glyph ids, or CIDs for a CID-keyed
+// CFF face. For Windows-1252 text a face with TrueType outlines has a simple
+// TrueType font with /WinAnsiEncoding; a face with CFF outlines has a second
+// Type0 font whose one-byte CMap maps the codes to the CIDs of their glyphs,
+// with its own ToUnicode map: one CIDFontType0C program then serves both
+// fonts, name-keyed or CID-keyed.
 #pragma once
 
 #include <array>
@@ -51,9 +56,9 @@ class EmbeddedFace {
     // Notes Windows-1252 codes shown with the simple font.
     void UseCodes(std::string_view codes);
     // Notes glyphs shown with the Type0 font and appends their two-byte
-    // codes (the glyph ids, big-endian) to codes. A glyph's character is
-    // what its code extracts as; 0 for none (a glyph that continues its
-    // cluster).
+    // codes (the glyph ids or CIDs, big-endian) to codes. A glyph's
+    // character is what its code extracts as; 0 for none (a glyph that
+    // continues its cluster).
     void UseGlyphs(const uint16_t* glyphs, const char32_t* characters, size_t count,
                    std::string& codes);
     // The same for placed glyphs, each standing for its text.
@@ -64,7 +69,17 @@ class EmbeddedFace {
     void Put(ObjectWriter& objects, std::string& entries) const;
 
   private:
+    // One code a Type0 font shows: the CID it selects, that CID's glyph and
+    // the character it stands for.
+    struct Shown {
+        uint16_t code;
+        uint16_t cid;
+        uint16_t glyph;
+        char32_t character;
+    };
     std::vector<uint16_t> GlyphsShown() const;
+    std::vector<Shown> GlyphCodes() const;
+    std::vector<Shown> WindowsCodes() const;
     std::string SubsetTag(const std::vector<uint16_t>& glyphs) const;
     uint32_t PutProgram(ObjectWriter& objects, const std::vector<uint16_t>& glyphs) const;
     uint32_t PutDescriptor(ObjectWriter& objects, const std::string& name, bool symbolic,
@@ -72,9 +87,10 @@ class EmbeddedFace {
     void PutSimpleFont(ObjectWriter& objects, uint32_t number, const std::string& name,
                        uint32_t descriptor) const;
     void PutType0Font(ObjectWriter& objects, uint32_t number, const std::string& name,
-                      uint32_t descriptor) const;
-    std::string WidthsArray(int& defaultWidth) const;
-    std::string ToUnicodeMap() const;
+                      uint32_t descriptor, const std::vector<Shown>& shown, bool oneByte) const;
+    uint32_t PutCidFont(ObjectWriter& objects, const std::string& name, uint32_t descriptor,
+                        const std::vector<Shown>& shown) const;
+    std::string WidthsArray(const std::vector<Shown>& shown, int& defaultWidth) const;
 
     const SfntFace& face_;
     int simpleResource_ = 0;

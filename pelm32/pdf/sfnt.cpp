@@ -119,11 +119,8 @@ bool SfntFace::ReadDirectory(const uint8_t* data, size_t size, unsigned faceInde
         return Fail(why, "the table directory lies outside the file");
     }
     const uint32_t version = U32(data + directory);
-    if (version == Tag("OTTO")) {
-        return Fail(why, "CFF outlines ('OTTO'): only TrueType outlines can be embedded");
-    }
-    if (version != 0x00010000 && version != Tag("true")) {
-        return Fail(why, "not a TrueType font");
+    if (version != 0x00010000 && version != Tag("true") && version != Tag("OTTO")) {
+        return Fail(why, "not a TrueType or OpenType font");
     }
     const uint16_t count = U16(data + directory + 4);
     if (!Fits(size, directory + 12, 16ull * count)) {
@@ -143,20 +140,17 @@ bool SfntFace::ReadDirectory(const uint8_t* data, size_t size, unsigned faceInde
 }
 
 bool SfntFace::ReadRequired(std::string& why) {
-    const uint8_t *head, *maxp, *hhea, *loca, *glyf, *cmap;
-    size_t headLength, maxpLength, hheaLength, locaLength, glyfLength, cmapLength;
-    if (!Table("glyf", glyf, glyfLength)) {
-        return Fail(why, "no 'glyf' table: only TrueType outlines can be embedded");
-    }
+    const uint8_t *head, *maxp, *hhea, *cmap;
+    size_t headLength, maxpLength, hheaLength, cmapLength;
     if (!Table("head", head, headLength) || !Table("maxp", maxp, maxpLength) ||
         !Table("hhea", hhea, hheaLength) || !Table("hmtx", hmtx_, hmtxLength_) ||
-        !Table("loca", loca, locaLength) || !Table("cmap", cmap, cmapLength)) {
-        return Fail(why, "a required table (head, maxp, hhea, hmtx, loca, cmap) is missing");
+        !Table("cmap", cmap, cmapLength)) {
+        return Fail(why, "a required table (head, maxp, hhea, hmtx, cmap) is missing");
     }
     if (headLength < 54 || maxpLength < 6 || hheaLength < 36) {
         return Fail(why, "head, maxp or hhea is too short");
     }
-    if (!ReadHead(head, why) || !ReadGlyphCount(maxp, locaLength, why) ||
+    if (!ReadHead(head, why) || !ReadGlyphCount(maxp, why) || !ReadOutlines(why) ||
         !ReadHorizontalMetrics(hhea, why)) {
         return false;
     }
@@ -177,13 +171,29 @@ bool SfntFace::ReadHead(const uint8_t* head, std::string& why) {
     return indexToLocFormat_ <= 1 || Fail(why, "unknown indexToLocFormat");
 }
 
-bool SfntFace::ReadGlyphCount(const uint8_t* maxp, size_t locaLength, std::string& why) {
+bool SfntFace::ReadGlyphCount(const uint8_t* maxp, std::string& why) {
     glyphCount_ = U16(maxp + 4);
-    if (glyphCount_ == 0) {
-        return Fail(why, "no glyphs");
+    return glyphCount_ != 0 || Fail(why, "no glyphs");
+}
+
+// TrueType outlines when the face has them, else CFF ones.
+bool SfntFace::ReadOutlines(std::string& why) {
+    const uint8_t* bytes;
+    size_t length;
+    if (Table("glyf", bytes, length)) {
+        const uint64_t offsetSize = indexToLocFormat_ ? 4 : 2;
+        if (!Table("loca", bytes, length)) {
+            return Fail(why, "a 'glyf' table without 'loca'");
+        }
+        return Fits(length, 0, (glyphCount_ + 1ull) * offsetSize) || Fail(why, "loca is too short");
     }
-    const uint64_t offsetSize = indexToLocFormat_ ? 4 : 2;
-    return Fits(locaLength, 0, (glyphCount_ + 1ull) * offsetSize) || Fail(why, "loca is too short");
+    if (Table("CFF ", bytes, length)) {
+        cffOutlines_ = true;
+        return cff_.Read(bytes, length, glyphCount_, why);
+    }
+    return Fail(why, Table("CFF2", bytes, length)
+                         ? "CFF2 outlines (a variable font) cannot be embedded"
+                         : "no outlines: neither a 'glyf' nor a 'CFF ' table");
 }
 
 bool SfntFace::ReadHorizontalMetrics(const uint8_t* hhea, std::string& why) {

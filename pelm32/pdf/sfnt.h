@@ -1,10 +1,10 @@
-// A TrueType face read straight from its font file's bytes: the metrics,
-// the character map and the glyph advances that layout and PDF embedding
-// need, and a subset of it to embed.
+// A TrueType or OpenType face read straight from its font file's bytes:
+// the metrics, the character map and the glyph advances that layout and PDF
+// embedding need, and a subset of it to embed.
 //
-// Only faces with TrueType outlines (a 'glyf' table) are accepted: they can
-// be embedded in a PDF 1.5 as they are. The bytes are not copied and must
-// outlive the face.
+// Faces with TrueType outlines (a 'glyf' table) and with CFF outlines (a
+// 'CFF ' table, name-keyed or CID-keyed) are accepted: a PDF 1.5 embeds
+// either as it is. The bytes are not copied and must outlive the face.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +12,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "pelm32/pdf/cff.h"
 
 namespace pelm32::pdf {
 
@@ -39,9 +41,10 @@ inline bool Fits(uint64_t size, uint64_t offset, uint64_t length) {
 
 class SfntFace {
   public:
-    // Reads face faceIndex of a font file (a .ttf, or one face of a .ttc
-    // collection; a .ttf has only face 0). False, with the reason in why,
-    // when the bytes are not a well-formed TrueType-outline face. Every
+    // Reads face faceIndex of a font file (a .ttf or .otf, or one face of a
+    // .ttc or .otc collection; a single file has only face 0). False, with
+    // the reason in why, when the bytes are not a well-formed face with
+    // TrueType or CFF outlines. Every
     // offset and length is checked against size: malformed files are
     // refused, never read out of bounds.
     bool Load(const uint8_t* data, size_t size, unsigned faceIndex, std::string& why);
@@ -69,6 +72,13 @@ class SfntFace {
     // "Font" when the face has none.
     const std::string& PostScriptName() const { return postScriptName_; }
 
+    // Whether the outlines are CFF ones, and whether they are keyed by CID.
+    bool CffOutlines() const { return cffOutlines_; }
+    bool CidKeyed() const { return cff_.CidKeyed(); }
+    // The CID a PDF shows a glyph with: from the charset of a CID-keyed
+    // face, else the glyph id itself.
+    uint16_t Cid(uint16_t glyph) const { return cff_.Cid(glyph); }
+
     // The glyph of a Unicode character from the face's Unicode cmap
     // (format 12 preferred, else format 4); 0 when the face has none.
     uint16_t Glyph(char32_t character) const;
@@ -86,10 +96,12 @@ class SfntFace {
   private:
     friend std::vector<uint8_t> SubsetFace(const SfntFace&, const std::vector<uint16_t>&,
                                            const std::vector<std::pair<char16_t, uint16_t>>&);
+    friend std::vector<uint8_t> SubsetCff(const SfntFace&, const std::vector<uint16_t>&);
     bool ReadDirectory(const uint8_t* data, size_t size, unsigned faceIndex, std::string& why);
     bool ReadRequired(std::string& why);
     bool ReadHead(const uint8_t* head, std::string& why);
-    bool ReadGlyphCount(const uint8_t* maxp, size_t locaLength, std::string& why);
+    bool ReadGlyphCount(const uint8_t* maxp, std::string& why);
+    bool ReadOutlines(std::string& why);
     bool ReadHorizontalMetrics(const uint8_t* hhea, std::string& why);
     void ReadOptional();
     void ChooseCmap(const uint8_t* cmap, size_t length);
@@ -122,19 +134,27 @@ class SfntFace {
     const uint8_t* cmap_ = nullptr;  // the chosen Unicode subtable
     size_t cmapLength_ = 0;          // the rest of cmap from there
     int cmapFormat_ = 0;             // 4, 12, or 0 for none
+    bool cffOutlines_ = false;
+    CffFont cff_;  // read when cffOutlines_
 };
 
-// A standalone TrueType font made from a face, for embedding: only the
-// outlines of the given glyphs (plus glyph 0, the glyphs cmap maps to and
-// the components of composite glyphs) are kept, under their original glyph
+// A standalone font made from a face, for embedding: only the outlines of
+// the given glyphs (plus glyph 0, the glyphs cmap maps to and the
+// components of composite glyphs) are kept, under their original glyph
 // ids, so text encoded with the face's glyph ids shows unchanged. It holds
-// the tables a PDF reader needs (head, hhea, hmtx, maxp, loca, glyf, and
-// cvt, fpgm, prep where the face has them) and, when cmap is not empty, a
-// (3,1) format 4 cmap mapping exactly those characters (all below U+10000)
-// to their glyphs.
+// the tables a PDF reader needs (head, hhea, hmtx, maxp, and loca, glyf,
+// and cvt, fpgm, prep where the face has them, or the subset 'CFF ' table
+// of SubsetCff) and, when cmap is not empty, a (3,1) format 4 cmap mapping
+// exactly those characters (all below U+10000) to their glyphs.
 // Empty when the face cannot be subset (a broken glyf or loca table), or
 // when cmap needs more segments than a format 4 subtable holds.
 std::vector<uint8_t> SubsetFace(const SfntFace& face, const std::vector<uint16_t>& glyphs,
                                 const std::vector<std::pair<char16_t, uint16_t>>& cmap);
+
+// The bare CFF font program of a face with CFF outlines, as a PDF embeds
+// it: the charstrings of glyphs other than the given ones and glyph 0
+// emptied, or for a CID-keyed face left out (a PDF selects glyphs by CID:
+// see CffFont::Subset). Empty for a face with TrueType outlines.
+std::vector<uint8_t> SubsetCff(const SfntFace& face, const std::vector<uint16_t>& glyphs);
 
 }  // namespace pelm32::pdf

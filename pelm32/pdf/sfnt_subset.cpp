@@ -1,5 +1,6 @@
 // The subset keeps every glyph id: glyphs left out get empty outlines, so a
-// long loca with one entry per glyph of the face.
+// long loca with one entry per glyph of the face (or, for CFF outlines, a
+// charstring each: see cff_subset.cpp).
 #include <algorithm>
 #include <cstring>
 
@@ -109,11 +110,12 @@ void AddComponents(const uint8_t* glyph, size_t length, std::vector<uint16_t>& g
 }
 
 // The glyphs whose outlines the subset keeps: glyph 0, the asked ones, the
-// cmap's, and every component of those.
-std::vector<bool> KeptGlyphs(const std::vector<uint16_t>& glyphs,
+// cmap's, and every component of those (TrueType outlines, when glyf is
+// given).
+std::vector<bool> KeptGlyphs(size_t glyphCount, const std::vector<uint16_t>& glyphs,
                              const std::vector<std::pair<char16_t, uint16_t>>& cmap,
                              const std::vector<uint32_t>& offsets, const uint8_t* glyf) {
-    std::vector<bool> kept(offsets.size() - 1);
+    std::vector<bool> kept(glyphCount);
     std::vector<uint16_t> pending(glyphs);
     pending.push_back(0);
     for (const auto& [character, glyph] : cmap) {
@@ -124,7 +126,9 @@ std::vector<bool> KeptGlyphs(const std::vector<uint16_t>& glyphs,
         pending.pop_back();
         if (glyph < kept.size() && !kept[glyph]) {
             kept[glyph] = true;
-            AddComponents(glyf + offsets[glyph], offsets[glyph + 1] - offsets[glyph], pending);
+            if (glyf != nullptr) {
+                AddComponents(glyf + offsets[glyph], offsets[glyph + 1] - offsets[glyph], pending);
+            }
         }
     }
     return kept;
@@ -230,12 +234,12 @@ Bytes SubsetHead(const uint8_t* head, size_t length) {
 }
 
 // The font file: directory sorted by tag, each table 4-byte aligned.
-Bytes Assemble(std::vector<OutputTable> tables) {
+Bytes Assemble(uint32_t version, std::vector<OutputTable> tables) {
     std::sort(tables.begin(), tables.end(),
               [](const OutputTable& a, const OutputTable& b) { return a.tag < b.tag; });
     const auto count = static_cast<uint16_t>(tables.size());
     Bytes out;
-    PutU32(out, 0x00010000);
+    PutU32(out, version);
     PutU16(out, count);
     PutSearchFields(out, count, 16);
     size_t offset = out.size() + 16 * tables.size();
@@ -264,21 +268,29 @@ std::vector<uint8_t> SubsetFace(const SfntFace& face, const std::vector<uint16_t
                                 const std::vector<std::pair<char16_t, uint16_t>>& cmap) {
     const uint8_t *loca, *glyf, *head;
     size_t locaLength, glyfLength, headLength;
-    if (!face.Table("loca", loca, locaLength) || !face.Table("glyf", glyf, glyfLength) ||
-        !face.Table("head", head, headLength)) {
+    if (!face.Table("head", head, headLength)) {
         return {};
     }
-    const std::vector<uint32_t> offsets =
-        GlyphOffsets(loca, face.indexToLocFormat_ == 1, face.GlyphCount(), glyfLength);
-    if (offsets.empty()) {
-        return {};
+    std::vector<OutputTable> tables;
+    std::vector<bool> kept;
+    if (face.CffOutlines()) {
+        kept = KeptGlyphs(face.GlyphCount(), glyphs, cmap, {}, nullptr);
+        tables.push_back({Tag("CFF "), face.cff_.Subset(kept, false)});
+    } else {
+        if (!face.Table("loca", loca, locaLength) || !face.Table("glyf", glyf, glyfLength)) {
+            return {};
+        }
+        const std::vector<uint32_t> offsets =
+            GlyphOffsets(loca, face.indexToLocFormat_ == 1, face.GlyphCount(), glyfLength);
+        if (offsets.empty()) {
+            return {};
+        }
+        kept = KeptGlyphs(face.GlyphCount(), glyphs, cmap, offsets, glyf);
+        tables.push_back({Tag("glyf"), {}});
+        tables.push_back({Tag("loca"), {}});
+        CopyOutlines(kept, offsets, glyf, tables[0].bytes, tables[1].bytes);
     }
-    std::vector<OutputTable> tables(3);
-    tables[0] = {Tag("glyf"), {}};
-    tables[1] = {Tag("loca"), {}};
-    const std::vector<bool> kept = KeptGlyphs(glyphs, cmap, offsets, glyf);
-    CopyOutlines(kept, offsets, glyf, tables[0].bytes, tables[1].bytes);
-    tables[2] = {Tag("head"), SubsetHead(head, headLength)};
+    tables.push_back({Tag("head"), SubsetHead(head, headLength)});
     for (const char* tag : {"hhea", "hmtx", "maxp", "cvt ", "fpgm", "prep"}) {
         const uint8_t* bytes;
         size_t length;
@@ -295,7 +307,14 @@ std::vector<uint8_t> SubsetFace(const SfntFace& face, const std::vector<uint16_t
             return {};
         }
     }
-    return Assemble(std::move(tables));
+    return Assemble(face.CffOutlines() ? Tag("OTTO") : 0x00010000, std::move(tables));
+}
+
+std::vector<uint8_t> SubsetCff(const SfntFace& face, const std::vector<uint16_t>& glyphs) {
+    if (!face.CffOutlines()) {
+        return {};
+    }
+    return face.cff_.Subset(KeptGlyphs(face.GlyphCount(), glyphs, {}, {}, nullptr), true);
 }
 
 }  // namespace pelm32::pdf

@@ -14,15 +14,17 @@ namespace pelm32 {
 
 namespace {
 
-const char kOutlineFormat[] = "TrueType";
+// The outline formats a PDF embeds: TrueType, and CFF (name-keyed or CID-keyed).
+const char* const kOutlineFormats[] = {"TrueType", "CFF"};
 
 // A pattern for a family as fontconfig's own tools would build it.
 FcPattern* FamilyPattern(const std::string& family, bool outlinesOnly) {
     FcPattern* pattern = FcPatternCreate();
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
     if (outlinesOnly) {
-        FcPatternAddString(pattern, FC_FONTFORMAT,
-                           reinterpret_cast<const FcChar8*>(kOutlineFormat));
+        for (const char* format : kOutlineFormats) {
+            FcPatternAddString(pattern, FC_FONTFORMAT, reinterpret_cast<const FcChar8*>(format));
+        }
     }
     FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
@@ -31,8 +33,15 @@ FcPattern* FamilyPattern(const std::string& family, bool outlinesOnly) {
 
 bool IsOutlineFace(FcPattern* font) {
     FcChar8* format = nullptr;
-    return FcPatternGetString(font, FC_FONTFORMAT, 0, &format) == FcResultMatch &&
-           std::strcmp(reinterpret_cast<const char*>(format), kOutlineFormat) == 0;
+    if (FcPatternGetString(font, FC_FONTFORMAT, 0, &format) != FcResultMatch) {
+        return false;
+    }
+    for (const char* outline : kOutlineFormats) {
+        if (std::strcmp(reinterpret_cast<const char*>(format), outline) == 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool FileOf(FcPattern* font, FontFileRef& face) {
@@ -101,8 +110,8 @@ FcFontSet* FontconfigSource::SortedFaces(const std::string& family) {
 }
 
 bool FontconfigSource::FindFaceFile(const std::string& family, FontFileRef& face) {
-    // The family's own match first; when that has no TrueType outlines,
-    // the best match among faces that do.
+    // The family's own match first; when that has no outlines a PDF
+    // embeds (bitmaps, Type 1), the best match among faces that do.
     for (const bool outlinesOnly : {false, true}) {
         FcPattern* pattern = FamilyPattern(family, outlinesOnly);
         FcResult result;

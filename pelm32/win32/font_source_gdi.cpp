@@ -30,14 +30,17 @@ class FontData : public FontBytes {
     std::vector<uint8_t> bytes_;
 };
 
-// A memory device context with the face a family name selects.
+// A memory device context with the face a family name selects: among all
+// outline faces (TrueType, OpenType with CFF outlines, Type 1), or among
+// TrueType ones only.
 class SelectedFace {
   public:
-    explicit SelectedFace(const std::string& family) : dc_(CreateCompatibleDC(nullptr)) {
+    explicit SelectedFace(const std::string& family, BYTE precision = OUT_OUTLINE_PRECIS)
+        : dc_(CreateCompatibleDC(nullptr)) {
         LOGFONTW font{};
         font.lfHeight = -256;
         font.lfCharSet = DEFAULT_CHARSET;
-        font.lfOutPrecision = OUT_TT_ONLY_PRECIS;
+        font.lfOutPrecision = precision;
         const std::wstring name = Wide(family);
         wcsncpy(font.lfFaceName, name.c_str(), LF_FACESIZE - 1);
         font_ = CreateFontIndirectW(&font);
@@ -146,9 +149,13 @@ struct CoveringFace {
     }
 };
 
-int CALLBACK AddFamily(const LOGFONTW* font, const TEXTMETRICW*, DWORD type, LPARAM names) {
-    // Vertical faces ("@...") are the same faces turned.
-    if ((type & TRUETYPE_FONTTYPE) != 0 && font->lfFaceName[0] != L'@') {
+int CALLBACK AddFamily(const LOGFONTW* font, const TEXTMETRICW* metrics, DWORD type, LPARAM names) {
+    // Outline faces come with a NEWTEXTMETRICEX, whose flags tell OpenType
+    // faces with CFF outlines. Vertical faces ("@...") are the same faces turned.
+    const bool cff =
+        (type & RASTER_FONTTYPE) == 0 &&
+        (reinterpret_cast<const NEWTEXTMETRICEXW*>(metrics)->ntmTm.ntmFlags & NTM_PS_OPENTYPE) != 0;
+    if (((type & TRUETYPE_FONTTYPE) != 0 || cff) && font->lfFaceName[0] != L'@') {
         reinterpret_cast<std::vector<std::wstring>*>(names)->push_back(font->lfFaceName);
     }
     return 1;
@@ -172,24 +179,27 @@ bool GdiFontSource::FindFaceFile(const std::string& family, FontFileRef& face) {
         face = known->second;
         return true;
     }
-    SelectedFace selected(family);
-    if (!selected.Good()) {
-        return false;
+    // The family's own outline face first; when GDI gives no font data for
+    // it (a Type 1 face), the TrueType face the font mapper puts in its place.
+    for (const BYTE precision : {BYTE{OUT_OUTLINE_PRECIS}, BYTE{OUT_TT_ONLY_PRECIS}}) {
+        SelectedFace selected(family, precision);
+        const std::string name = selected.Good() ? selected.Name() : std::string();
+        if (name.empty() || selected.Table(0, 12).empty()) {
+            continue;
+        }
+        face = FontFileRef{name, 0, name, {}};
+        const std::vector<uint8_t> collection = selected.Table(kCollectionTag);
+        if (!collection.empty()) {
+            face.index = IndexInCollection(selected, collection);
+        }
+        found_.emplace(family, face);
+        return true;
     }
-    const std::string name = selected.Name();
-    if (name.empty() || selected.Table(0, 12).empty()) {
-        return false;  // not a face with TrueType outlines
-    }
-    face = FontFileRef{name, 0, name, {}};
-    const std::vector<uint8_t> collection = selected.Table(kCollectionTag);
-    if (!collection.empty()) {
-        face.index = IndexInCollection(selected, collection);
-    }
-    found_.emplace(family, face);
-    return true;
+    return false;
 }
 
-// Every TrueType family the system has, with what it covers; made once.
+// Every family with TrueType or CFF outlines the system has, with what it
+// covers; made once.
 const std::vector<CoveringFace>& GdiFontSource::CoveringFaces() {
     if (coveringKnown_) {
         return covering_;
@@ -244,7 +254,7 @@ std::unique_ptr<FontBytes> ReadFontFile(const std::string& path, std::string& wh
         bytes = selected.Table(0);
     }
     if (bytes.empty()) {
-        why = "the system gives no TrueType data for it";
+        why = "the system gives no font data for it";
         return nullptr;
     }
     return std::make_unique<FontData>(std::move(bytes));

@@ -184,6 +184,24 @@ std::vector<Word> PdfWords(const std::string& path) {
     return words;
 }
 
+GrayPage RenderGray(const std::string& path, int page, int dpi) {
+    const std::string stem = path + "-page" + std::to_string(page);
+    Run("pdftoppm -gray -singlefile -r " + std::to_string(dpi) + " -f " + std::to_string(page) +
+        " -l " + std::to_string(page) + " " + Quoted(path) + " " + Quoted(stem));
+    std::ifstream in(stem + ".pgm", std::ios::binary);
+    std::string magic;
+    int depth = 0;
+    GrayPage gray;
+    if (!(in >> magic >> gray.width >> gray.height >> depth) || magic != "P5" || depth != 255) {
+        return {};
+    }
+    in.get();  // the one blank before the pixels
+    gray.pixels.resize(static_cast<size_t>(gray.width) * gray.height);
+    in.read(reinterpret_cast<char*>(gray.pixels.data()),
+            static_cast<std::streamsize>(gray.pixels.size()));
+    return in ? gray : GrayPage{};
+}
+
 std::string SimpleDocument(const std::vector<std::string>& contents,
                            pelm32::pdf::Deflater* deflater) {
     std::unique_ptr<pelm32::pdf::Deflater> own;

@@ -42,6 +42,15 @@ struct Word {
 };
 std::vector<Word> PdfWords(const std::string& path);
 
+// A page (1-based) as poppler renders it in grey at dpi, one byte a pixel,
+// rows from the top; no pixels when it could not be rendered.
+struct GrayPage {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> pixels;
+};
+GrayPage RenderGray(const std::string& path, int page, int dpi);
+
 // A complete document with one 612 x 792 page per content stream. Each page
 // has /F1, the standard Helvetica in WinAnsiEncoding, and /Im1, a 2 x 2 grey
 // image. With no deflater, MakeDeflater()'s.

@@ -3,16 +3,21 @@
 // their masks, and a page tree that holds any number of pages.
 #include "pelm32/pdf/pdf_writer.h"
 
+#include <ft2build.h>
+#include FT_FREETYPE_H
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 #include "pelm32/pdf/pdf_fonts.h"
+#include "pelm32/pdf/utf8.h"
 #include "tests/pelm32/pdf/pdf_check.h"
 
 namespace {
@@ -25,30 +30,94 @@ constexpr double kHeight = 841.89;
 const char kMono[] = "/usr/share/fonts/truetype/liberation2/LiberationMono-Regular.ttf";
 const char kCjk[] = "/usr/share/fonts/truetype/droid/DroidSansFallbackFull.ttf";
 const char kEmoji[] = "/usr/share/fonts/truetype/ancient-scripts/Symbola_hint.ttf";
+const char kNimbus[] = "/usr/share/fonts/opentype/urw-base35/NimbusSans-Regular.otf";
+const char kNotoCjk[] = "/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc";
 
 struct LoadedFace {
     std::vector<uint8_t> bytes;
     SfntFace face;
 };
 
-LoadedFace Load(const char* path) {
+LoadedFace Load(const char* path, unsigned faceIndex = 0,
+                void (*tweak)(std::vector<uint8_t>&, unsigned) = nullptr) {
     LoadedFace loaded;
     std::ifstream in(path, std::ios::binary);
     loaded.bytes.assign(std::istreambuf_iterator<char>(in), {});
+    if (tweak != nullptr) {
+        tweak(loaded.bytes, faceIndex);
+    }
     std::string why;
-    EXPECT_TRUE(loaded.face.Load(loaded.bytes.data(), loaded.bytes.size(), 0, why))
+    EXPECT_TRUE(loaded.face.Load(loaded.bytes.data(), loaded.bytes.size(), faceIndex, why))
         << path << ": " << why;
     return loaded;
 }
 
+uint32_t BigEndian(const std::vector<uint8_t>& bytes, size_t at, int width) {
+    uint32_t value = 0;
+    for (int i = 0; i < width; ++i) {
+        value = value << 8 | bytes[at + i];
+    }
+    return value;
+}
+
+// Noto's charset is one format 2 range from CID 1, so that each glyph's CID
+// is its id: starting the range at CID 2, and raising CIDCount (five bytes)
+// to match, makes every CID one more than its glyph's id.
+void ShiftCids(std::vector<uint8_t>& font, unsigned faceIndex) {
+    const size_t directory = BigEndian(font, 12 + 4 * faceIndex, 4);
+    size_t entry = directory + 12;
+    while (std::string(&font[entry], &font[entry + 4]) != "CFF ") {
+        entry += 16;
+    }
+    const size_t cff = BigEndian(font, entry + 8, 4);
+    const auto indexEnd = [&font](size_t at) {
+        const size_t count = BigEndian(font, at, 2), width = font[at + 2];
+        return at + 2 + (count + 1) * width + BigEndian(font, at + 3 + count * width, int(width));
+    };
+    const size_t top = indexEnd(cff + font[cff + 2]);  // the Top DICT INDEX, after the names
+    size_t operand = 0, value = 0;
+    for (size_t at = top + 3 + 2 * font[top + 2]; at < indexEnd(top);) {
+        const uint8_t b = font[at];
+        if (b == 15) {  // charset
+            ASSERT_EQ(std::tuple(font[cff + value], BigEndian(font, cff + value + 1, 2)),
+                      std::tuple(2, 1u));
+            font[cff + value + 2] = 2;
+        } else if (b == 12 && font[at + 1] == 34) {  // CIDCount
+            ASSERT_EQ(std::tuple(font[operand], BigEndian(font, operand + 1, 4)),
+                      std::tuple(29, 65535u));
+            font[operand + 2] = 1;
+            font[operand + 3] = font[operand + 4] = 0;
+        }
+        if (b <= 21) {
+            at += b == 12 ? 2 : 1;
+            continue;
+        }
+        operand = at;
+        value = b == 28   ? BigEndian(font, at + 1, 2)
+                : b == 29 ? BigEndian(font, at + 1, 4)
+                          : (b >= 32 && b <= 246 ? b - 139u : 0);
+        while (b == 30 && (font[++at] & 0x0F) != 0x0F && (font[at] & 0xF0) != 0xF0) {
+        }
+        at += b == 28 ? 3 : b == 29 ? 5 : b >= 247 && b <= 254 ? 2 : 1;
+    }
+}
+
 // Text of one face, laid out by glyph id as the engine does.
 void ShowCharacters(PdfWriter& writer, ContentStream& content, int face, const SfntFace& sfnt,
-                    double y, const std::u32string& text) {
+                    double y, const std::u32string& text, double size = 12) {
     std::vector<uint16_t> glyphs;
     for (const char32_t c : text) {
         glyphs.push_back(sfnt.Glyph(c));
     }
-    writer.ShowGlyphs(content, face, 12, 72, y, glyphs.data(), text.data(), text.size());
+    writer.ShowGlyphs(content, face, size, 72, y, glyphs.data(), text.data(), text.size());
+}
+
+std::string Utf8(const std::u32string& text) {
+    std::string out;
+    for (const char32_t c : text) {
+        AppendUtf8(out, c);
+    }
+    return out;
 }
 
 std::string Fonts(const std::string& path) {
@@ -107,6 +176,118 @@ TEST(PdfWriter, EachFaceIsEmbeddedOnceAsASubsetAndItsTextExtracts) {
         EXPECT_EQ(fontRows, 4) << fonts;  // the mono face's simple and Type0 fonts, two others
         EXPECT_EQ(programs.size(), 3u) << fonts;
         EXPECT_LT(sink.bytes.size(), 60u * 1024) << "the faces were not subset";
+    }
+}
+
+// The ink FreeType puts down for glyphs at a pixel size, unhinted.
+double FreeTypeInk(const LoadedFace& loaded, unsigned faceIndex,
+                   const std::vector<uint16_t>& glyphs, int pixels) {
+    FT_Library library;
+    FT_Face face;
+    FT_Init_FreeType(&library);
+    FT_New_Memory_Face(library, loaded.bytes.data(), static_cast<FT_Long>(loaded.bytes.size()),
+                       faceIndex, &face);
+    FT_Set_Pixel_Sizes(face, 0, pixels);
+    double ink = 0;
+    for (const uint16_t glyph : glyphs) {
+        if (FT_Load_Glyph(face, glyph, FT_LOAD_NO_HINTING | FT_LOAD_RENDER) == 0) {
+            const FT_Bitmap& bitmap = face->glyph->bitmap;
+            for (unsigned row = 0; row < bitmap.rows; ++row) {
+                for (unsigned x = 0; x < bitmap.width; ++x) {
+                    ink += bitmap.buffer[row * bitmap.pitch + x] / 255.0;
+                }
+            }
+        }
+    }
+    FT_Done_FreeType(library);
+    return ink;
+}
+
+// The ink of rows [top, bottom) of a page.
+double PageInk(const pdf_check::GrayPage& page, int top, int bottom) {
+    double ink = 0;
+    for (size_t i = size_t(top) * page.width; i < size_t(bottom) * page.width; ++i) {
+        ink += (255 - page.pixels[i]) / 255.0;
+    }
+    return ink;
+}
+
+// Faces with CFF outlines, shown by glyph id and as Windows-1252 text: one
+// subset program behind two CID fonts, read cleanly by qpdf and
+// Ghostscript, drawn by poppler with the ink of the face's own glyphs
+// where the text is, and extracted back. Shifted CIDs draw the same page:
+// codes are CIDs, not glyph ids.
+TEST(PdfWriter, CffFacesAreEmbeddedAsCidFontsThatDrawAndExtract) {
+    constexpr int kPixels = 48;  // the text size, at 72 dpi
+    const std::u32string cjk = U"中文字符 Grüße";
+    const struct {
+        const char* what;
+        const char* path;
+        unsigned faceIndex;
+        void (*tweak)(std::vector<uint8_t>&, unsigned);
+        std::u32string text;
+    } cases[] = {
+        {"name-keyed", kNimbus, 0, nullptr, U"Grüße Жж fi"},
+        {"CID-keyed in a collection", kNotoCjk, 2, nullptr, cjk},
+        {"CIDs apart from glyph ids", kNotoCjk, 2, ShiftCids, cjk},
+    };
+    const std::string windows1252 =
+        "Gr\xFC\xDF"
+        "e \x80 (a)";
+    pdf_check::GrayPage unshifted;
+    for (const auto& c : cases) {
+        const LoadedFace loaded = Load(c.path, c.faceIndex, c.tweak);
+        MemorySink sink;
+        const auto deflater = MakeDeflater();
+        PdfWriter writer(sink, *deflater, kWidth, kHeight);
+        const int face = writer.AddFace(loaded.face);
+        ContentStream content;
+        ShowCharacters(writer, content, face, loaded.face, kHeight - 100, c.text, kPixels);
+        writer.ShowWindows1252(content, face, kPixels, 72, kHeight - 200, windows1252);
+        content.Finish();
+        writer.AddPage({writer.PutContent(content)});
+        ASSERT_TRUE(writer.Finish("CFF", "tests"));
+        const std::string pdf = pdf_check::WriteTempPdf(sink.bytes);
+        EXPECT_TRUE(pdf_check::QpdfClean(pdf)) << c.what;
+        EXPECT_TRUE(pdf_check::GhostscriptReads(pdf)) << c.what;
+        const std::string fonts = Fonts(pdf);
+        std::istringstream rows(fonts);
+        std::string row;
+        int embedded = 0;
+        while (std::getline(rows, row)) {
+            embedded += row.find("CID Type 0C") != std::string::npos &&
+                        row.find("yes yes yes") != std::string::npos;
+        }
+        EXPECT_EQ(embedded, 2) << c.what << "\n" << fonts;
+        const std::string text = pdf_check::PdfToText(pdf);
+        for (const std::string& expected : {Utf8(c.text), std::string("Grüße € (a)")}) {
+            EXPECT_NE(text.find(expected), std::string::npos) << c.what << ": " << text;
+        }
+        RecordProperty(
+            c.what, std::to_string(loaded.bytes.size()) + " " + std::to_string(sink.bytes.size()));
+        EXPECT_LT(sink.bytes.size() * 5, loaded.bytes.size()) << c.what;
+
+        const pdf_check::GrayPage page = pdf_check::RenderGray(pdf, 1, 72);
+        ASSERT_EQ(page.height, std::lround(kHeight)) << c.what;
+        std::vector<uint16_t> glyphs, codeGlyphs;
+        for (const char32_t character : c.text) {
+            glyphs.push_back(loaded.face.Glyph(character));
+        }
+        for (const char code : windows1252) {
+            codeGlyphs.push_back(CodeGlyph(loaded.face, static_cast<uint8_t>(code)));
+        }
+        for (const auto& [baseline, shown] : {std::pair(100, glyphs), std::pair(200, codeGlyphs)}) {
+            const double expected = FreeTypeInk(loaded, c.faceIndex, shown, kPixels);
+            EXPECT_NEAR(PageInk(page, baseline - kPixels, baseline + kPixels / 2), expected,
+                        expected * 0.03)
+                << c.what << " at " << baseline;
+        }
+        EXPECT_EQ(PageInk(page, 200 + kPixels / 2, page.height), 0) << c.what;
+        if (c.tweak == nullptr && c.faceIndex != 0) {
+            unshifted = page;
+        } else if (c.tweak != nullptr) {
+            EXPECT_TRUE(page.pixels == unshifted.pixels) << c.what;
+        }
     }
 }
 

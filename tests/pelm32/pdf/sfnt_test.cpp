@@ -3,6 +3,8 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_ADVANCES_H
+#include FT_CID_H
+#include FT_FONT_FORMATS_H
 #include FT_TRUETYPE_TABLES_H
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -21,6 +23,7 @@
 namespace {
 
 using pelm32::pdf::SfntFace;
+using pelm32::pdf::SubsetCff;
 using pelm32::pdf::SubsetFace;
 using pelm32::pdf::sfnt_detail::U16;
 using pelm32::pdf::sfnt_detail::U32;
@@ -28,6 +31,8 @@ using Bytes = std::vector<uint8_t>;
 
 const char* const kMono = "/usr/share/fonts/truetype/liberation2/LiberationMono-Regular.ttf";
 const char* const kDejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+const char* const kNimbus = "/usr/share/fonts/opentype/urw-base35/NimbusSans-Regular.otf";
+const char* const kNotoCjk = "/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc";
 
 Bytes ReadFile(const char* path) {
     std::ifstream in(path, std::ios::binary);
@@ -54,9 +59,12 @@ void Put(Bytes& bytes, size_t at, uint32_t value, int width) {
     }
 }
 
-// A table's directory entry (tag, checksum, offset, length) in a .ttf.
+// A table's directory entry (tag, checksum, offset, length) in a .ttf, or
+// in face 0 of a collection.
 size_t EntryOf(const Bytes& font, const char* tag) {
-    for (size_t entry = 12; entry < 12 + 16 * size_t{U16(&font[4])}; entry += 16) {
+    const size_t directory = std::memcmp(font.data(), "ttcf", 4) == 0 ? U32(&font[12]) : 0;
+    for (size_t entry = directory + 12; entry < directory + 12 + 16 * U16(&font[directory + 4]);
+         entry += 16) {
         if (std::memcmp(&font[entry], tag, 4) == 0) {
             return entry;
         }
@@ -162,6 +170,7 @@ struct Font {
     const char* postScriptName;
     std::u32string text;  // to subset
     void (*tweak)(Bytes& font) = nullptr;
+    unsigned faceIndex = 0;
 };
 void PrintTo(const Font& font, std::ostream* out) {
     *out << font.name;
@@ -192,26 +201,31 @@ class SfntFont : public testing::TestWithParam<Font> {
         if (GetParam().tweak) {
             GetParam().tweak(bytes);
         }
-        face = Loaded(bytes);
+        face = Loaded(bytes, GetParam().faceIndex);
     }
     Bytes bytes;
     SfntFace face;
 };
 
-TEST_P(SfntFont, MetricsGlyphsAndAdvancesAgreeWithFreeType) {
-    const FreeType freeType(bytes);
+TEST_P(SfntFont, MetricsGlyphsAdvancesAndCidsAgreeWithFreeType) {
+    const FreeType freeType(bytes, GetParam().faceIndex);
     const FT_Face ft = freeType.face;
     ASSERT_TRUE(ft && ft->charmap);
     const auto* hhea = static_cast<const TT_HoriHeader*>(FT_Get_Sfnt_Table(ft, FT_SFNT_HHEA));
     const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(ft, FT_SFNT_OS2));
     const auto* post = static_cast<const TT_Postscript*>(FT_Get_Sfnt_Table(ft, FT_SFNT_POST));
+    const auto* head = static_cast<const TT_Header*>(FT_Get_Sfnt_Table(ft, FT_SFNT_HEAD));
+    FT_Bool cidKeyed = 0;
+    FT_Get_CID_Is_Internally_CID_Keyed(ft, &cidKeyed);
+    EXPECT_EQ(std::tuple(face.CffOutlines(), face.CidKeyed()),
+              std::tuple(std::string(FT_Get_Font_Format(ft)) == "CFF", cidKeyed != 0));
     EXPECT_EQ(std::tuple(face.UnitsPerEm(), face.GlyphCount(), face.Ascender(), face.Descender(),
                          face.LineGap(), face.Weight(), face.CapHeight()),
               std::tuple(ft->units_per_EM, ft->num_glyphs, hhea->Ascender, hhea->Descender,
                          hhea->Line_Gap, os2->usWeightClass,
                          os2->version >= 2 ? os2->sCapHeight : hhea->Ascender * 7 / 10));
     EXPECT_EQ(std::tuple(face.XMin(), face.YMin(), face.XMax(), face.YMax()),
-              std::tuple(ft->bbox.xMin, ft->bbox.yMin, ft->bbox.xMax, ft->bbox.yMax));
+              std::tuple(head->xMin, head->yMin, head->xMax, head->yMax));
     EXPECT_EQ(std::tuple(face.ItalicAngle(), face.FixedPitch(), face.PostScriptName()),
               std::tuple(post->italicAngle / 65536.0, post->isFixedPitch != 0,
                          GetParam().postScriptName));
@@ -225,8 +239,12 @@ TEST_P(SfntFont, MetricsGlyphsAndAdvancesAgreeWithFreeType) {
     for (FT_UInt glyph = 0; glyph <= face.GlyphCount(); ++glyph) {
         FT_Fixed advance = 0;
         FT_Get_Advance(ft, glyph, FT_LOAD_NO_SCALE, &advance);
-        if (face.Advance(glyph) != advance && ++wrong < 10) {
-            ADD_FAILURE() << "advance of glyph " << glyph;
+        FT_UInt cid = glyph;
+        if (FT_Get_CID_From_Glyph_Index(ft, glyph, &cid) != 0) {
+            cid = glyph;  // a face not keyed by CID shows glyph ids
+        }
+        if ((face.Advance(glyph) != advance || face.Cid(glyph) != cid) && ++wrong < 10) {
+            ADD_FAILURE() << "advance or CID of glyph " << glyph;
         }
     }
     EXPECT_EQ(wrong, 0);
@@ -244,8 +262,10 @@ TEST_P(SfntFont, SubsetDrawsTheKeptGlyphsLikeTheFaceAndNothingElse) {
     }
     const Bytes subset = SubsetFace(face, glyphs, cmap);
     ASSERT_FALSE(subset.empty());
-    EXPECT_EQ(ExpectWellFormed(subset), "cmapcvt fpgmglyfheadhheahmtxlocamaxpprep");
-    const FreeType original(bytes), embedded(subset);
+    EXPECT_EQ(ExpectWellFormed(subset), face.CffOutlines()
+                                            ? "CFF cmapheadhheahmtxmaxp"
+                                            : "cmapcvt fpgmglyfheadhheahmtxlocamaxpprep");
+    const FreeType original(bytes, GetParam().faceIndex), embedded(subset);
     ASSERT_TRUE(embedded.face && embedded.face->num_glyphs == face.GlyphCount());
     size_t drawn = 0;  // the given glyphs, glyph 0, and components must look the same
     for (FT_UInt glyph = 0; glyph < face.GlyphCount(); ++glyph) {
@@ -258,8 +278,16 @@ TEST_P(SfntFont, SubsetDrawsTheKeptGlyphsLikeTheFaceAndNothingElse) {
         }
     }
     EXPECT_LE(drawn, 2 * glyphs.size() + 1);
-    for (size_t i = 0, loca = TableOf(subset, "loca"); i <= face.GlyphCount(); ++i) {
+    for (size_t i = 0, loca = face.CffOutlines() ? 0 : TableOf(subset, "loca");
+         loca && i <= face.GlyphCount(); ++i) {
         ASSERT_EQ(U32(&subset[loca + 4 * i]) % 4, 0u);
+    }
+    // The bare program a PDF embeds draws each glyph under its CID.
+    const Bytes program = SubsetCff(face, glyphs);
+    const FreeType bare(program);
+    ASSERT_EQ(program.empty(), !face.CffOutlines());
+    for (size_t i = 0; bare.face && i < glyphs.size(); ++i) {
+        EXPECT_EQ(Render(bare.face, face.Cid(glyphs[i])), Render(original.face, glyphs[i]));
     }
     for (char32_t c = 0; c <= 0xFFFF; ++c) {
         const bool mapped = c < 0xFFFF && GetParam().text.find(c) != std::u32string::npos;
@@ -269,8 +297,9 @@ TEST_P(SfntFont, SubsetDrawsTheKeptGlyphsLikeTheFaceAndNothingElse) {
     Bytes buffer(deflated);
     ASSERT_EQ(compress2(buffer.data(), &deflated, subset.data(), subset.size(), 6), Z_OK);
     RecordProperty("sizes", std::to_string(bytes.size()) + " " + std::to_string(subset.size()) +
-                                " " + std::to_string(deflated));
-    EXPECT_LT(subset.size() * 4, bytes.size());
+                                " " + std::to_string(deflated) + " " +
+                                std::to_string(program.size()));
+    EXPECT_LT(std::max(subset.size(), program.size()) * 4, bytes.size());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -289,7 +318,11 @@ INSTANTIATE_TEST_SUITE_P(
         Font{"DroidSansFallback", "/usr/share/fonts/truetype/droid/DroidSansFallbackFull.ttf",
              "DroidSansFallback", U"\u4E2D\u6587\u3042\u11A9\u11AA\u11AB\u11AC"},
         Font{"Symbola", "/usr/share/fonts/truetype/ancient-scripts/Symbola_hint.ttf", "Symbola",
-             U"\u2603\U0001F600\U0001F680\U0001D11E"}),
+             U"\u2603\U0001F600\U0001F680\U0001D11E"},
+        // CFF outlines: name-keyed, and CID-keyed in a collection
+        Font{"NimbusSans", kNimbus, "NimbusSans-Regular", U"Aa\u00E9\u20AC\u0416fi"},
+        Font{"NotoSansCJKsc", kNotoCjk, "NotoSansCJKsc-Regular",
+             U"\u4E2D\u6587\u3042A\uD55C\U00020B9F", nullptr, 2}),
     [](const testing::TestParamInfo<Font>& info) { return info.param.name; });
 
 TEST(SfntFace, LoadsEachFaceOfACollection) {
@@ -346,7 +379,7 @@ TEST(SfntFace, RefusesFontsItCannotUseAndReadsOddOnesWithinTheirBytes) {
     } cases[] = {
         {"as it is", [](Bytes&) {}, 36},
         {"sfnt version 'true'", [](Bytes& font) { Put(font, 0, 0x74727565, 4); }, 36},
-        {"sfnt version 'OTTO'", [](Bytes& font) { Put(font, 0, 0x4F54544F, 4); }, -1},
+        {"sfnt version 'OTTO'", [](Bytes& font) { Put(font, 0, 0x4F54544F, 4); }, 36},
         {"shorter than a directory", [](Bytes& font) { font.resize(11); }, -1},
         {"directory past the end", [](Bytes& font) { Put(font, 4, 0x7FFF, 2); }, -1},
         {"collection face past the end",
@@ -402,11 +435,6 @@ TEST(SfntFace, RefusesFontsItCannotUseAndReadsOddOnesWithinTheirBytes) {
         }
         EXPECT_EQ(face.Glyph(U'A'), std::max(c.glyphOfA, 0)) << c.what;
     }
-    READ_FONT_OR_SKIP(cff, "/usr/share/fonts/opentype/urw-base35/NimbusSans-Regular.otf");
-    SfntFace face;
-    std::string why;
-    EXPECT_FALSE(face.Load(cff.data(), cff.size(), 0, why));
-    EXPECT_NE(why.find("CFF"), std::string::npos) << why;
 }
 
 TEST(SfntFace, FallsBackWhereOptionalDataIsMissing) {
@@ -483,6 +511,58 @@ TEST(SfntFace, DamagedFontsAreRefusedOrReadWithinTheirBytes) {
         }
     }
     EXPECT_GT(loaded, 100);
+}
+
+// Loaded CFF faces must subset within their bytes too: a name-keyed face
+// with its 'CFF ' table last, cut at every length (its last bytes are
+// subroutines, so no cut leaves a whole font) and damaged at random, and a
+// CID-keyed one damaged where its Top DICT, charset and FDSelect are.
+TEST(SfntFace, DamagedCffFacesAreRefusedOrReadWithinTheirBytes) {
+    READ_FONT_OR_SKIP(nimbus, kNimbus);
+    READ_FONT_OR_SKIP(noto, kNotoCjk);
+    SfntFace face;
+    std::string why;
+    Bytes moved = WithTableAtEnd(nimbus, "CFF "), cidKeyedFont = noto;
+    const size_t entry = EntryOf(moved, "CFF "), cff = TableOf(moved, "CFF ");
+    for (size_t length = 0; length < moved.size() - cff; length += length < 2048 ? 1 : 61) {
+        Bytes cut(moved.begin(), moved.begin() + static_cast<std::ptrdiff_t>(cff + length));
+        Put(cut, entry + 12, static_cast<uint32_t>(length), 4);
+        EXPECT_FALSE(face.Load(cut.data(), cut.size(), 0, why)) << length;
+    }
+    for (const char* tag : {"CFF2", "zzzz"}) {
+        Bytes renamed = nimbus;
+        std::memcpy(&renamed[EntryOf(renamed, "CFF ")], tag, 4);
+        EXPECT_FALSE(face.Load(renamed.data(), renamed.size(), 0, why)) << tag;
+        EXPECT_NE(why.find(tag[3] == '2' ? "CFF2" : "no outlines"), std::string::npos) << why;
+    }
+    std::mt19937 random(11);
+    int loaded = 0;
+    for (int round = 0; round < 200; ++round) {
+        const bool cidKeyed = round % 2;
+        Bytes& font = cidKeyed ? cidKeyedFont : moved;  // restored after the round
+        const size_t start = TableOf(font, "CFF ");
+        const size_t span = cidKeyed ? 16384 : font.size() - start;
+        std::vector<std::pair<size_t, uint8_t>> flipped;
+        for (int flips = 1 + round % 8; flips > 0; --flips) {
+            const size_t at = start + random() % span;
+            flipped.emplace_back(at, font[at]);
+            font[at] = static_cast<uint8_t>(random());
+        }
+        if (face.Load(font.data(), font.size(), 0, why)) {
+            ++loaded;
+            std::vector<uint16_t> glyphs;
+            for (char32_t c = 0x20; c < 0x30000; c += 1 + random() % 997) {
+                glyphs.push_back(face.Glyph(c));
+                face.Cid(glyphs.back());
+            }
+            SubsetFace(face, glyphs, {{u'A', glyphs[1]}});
+            SubsetCff(face, glyphs);
+        }
+        for (auto it = flipped.rbegin(); it != flipped.rend(); ++it) {
+            font[it->first] = it->second;
+        }
+    }
+    EXPECT_GT(loaded, 40);
 }
 
 TEST(SfntSubset, ShortLocaOffsetsGiveTheSameSubset) {
