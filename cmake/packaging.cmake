@@ -14,5 +14,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
 # What the libraries do not say: the faces the reports are printed in.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fontconfig, fonts-liberation2")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-droid-fallback, fonts-symbola, qt6-wayland")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "fonts-noto-core, fonts-noto-cjk, fonts-droid-fallback, fonts-symbola, qt6-wayland")
 include(CPack)

@@ -10,7 +10,7 @@ packages=(
     zlib1g-dev libdeflate-dev libfontconfig-dev libfreetype-dev
     libharfbuzz-dev libfribidi-dev libharfbuzz-bin
     fonts-liberation2 fonts-dejavu-core fonts-droid-fallback fonts-symbola fontconfig
-    fonts-urw-base35 fonts-noto-cjk
+    fonts-urw-base35 fonts-noto-core fonts-noto-cjk
     poppler-utils qpdf
     clang libclang-rt-14-dev
     xvfb xdotool x11-utils procps locales weston desktop-file-utils

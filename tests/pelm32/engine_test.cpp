@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +23,7 @@
 #include "engine/pelm32.h"
 #include "pelm32/core/failures.h"
 #include "pelm32/core/fonts.h"
+#include "pelm32/core/text_layout.h"
 #include "tests/pelm32/engine_fixture.h"
 #include "tests/pelm32/failing_allocation.h"
 #include "tests/pelm32/pdf_tools.h"
@@ -173,6 +175,86 @@ TEST_F(EngineTest, ScriptsBeyondWindows1252AreEmbeddedAsSubsetsAndExtractBack) {
     EXPECT_GE(faces.size(), 3u) << fonts;
     EXPECT_EQ(faces.count("LiberationMono"), 1u) << fonts;
     EXPECT_EQ(identity, subsets - 1) << fonts;
+}
+
+// The glyph ids of a word as the engine lays it out, in the order they are
+// drawn left to right, and the face they come from. Right-to-left glyphs
+// are written in reading order.
+std::string LaidGlyphs(const char* text, bool rightToLeft, std::string& file, unsigned& index) {
+    const pelm32::Font& font = pelm32::FontById(pelm32::FindFont("Courier New", 10));
+    pelm32::TextCursor cursor(text, std::strlen(text));
+    pelm32::TextLayout layout;
+    layout.Lay(font, 0, 1e6, cursor);
+    std::vector<uint16_t> glyphs;
+    for (const pelm32::LaidRun& run : layout.Runs()) {
+        file = pelm32::FaceById(run.face).File().path;
+        index = pelm32::FaceById(run.face).File().index;
+        glyphs.insert(glyphs.end(), layout.Glyphs().begin() + static_cast<ptrdiff_t>(run.begin),
+                      layout.Glyphs().begin() + static_cast<ptrdiff_t>(run.end));
+    }
+    if (rightToLeft) {
+        std::reverse(glyphs.begin(), glyphs.end());
+    }
+    std::string ids = "[";
+    for (const uint16_t glyph : glyphs) {
+        ids += (ids.size() > 1 ? "|" : "") + std::to_string(glyph);
+    }
+    return ids + "]";
+}
+
+// Every script as its readers write it: a word's glyphs are those
+// HarfBuzz's own tool gives for the same face and text, the text after it
+// starts in the column a terminal shows it in, and the PDF's text reads as
+// written, a character no face has included.
+TEST_F(EngineTest, EveryScriptIsShapedInItsColumnsAndExtractsAsWritten) {
+    enum Shaping { Unshaped, LeftToRight, RightToLeft };
+    struct Row {
+        const char* text;
+        int cells;
+        Shaping shaping;
+    };
+    const Row rows[] = {
+        {"\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D", 4, RightToLeft},
+        {"\xD8\xA8\xD8\xA7\xD9\x84\xD8\xB9\xD8\xA7\xD9\x84\xD9\x85", 7, RightToLeft},
+        {"\xE0\xA4\xA8\xE0\xA4\xAE\xE0\xA4\xB8\xE0\xA5\x8D\xE0\xA4\xA4\xE0\xA5\x87", 4,
+         LeftToRight},
+        {"\xE0\xB8\xAA\xE0\xB8\xA7\xE0\xB8\xB1\xE0\xB8\xAA\xE0\xB8\x94\xE0\xB8\xB5", 4,
+         LeftToRight},
+        {"\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D \xD7\xA2\xD7\x95\xD7\x9C\xD7\x9D", 9, Unshaped},
+        {"e\xCC\x81"
+         "a\xCC\x88",
+         2, Unshaped},
+        {"\xE7\x94\xB5\xE6\xBA\x90\xE7\xBA\xBF", 6, Unshaped},
+        {"\xF0\x9F\x98\x80\xF0\x9F\x8E\x89", 4, Unshaped},
+        {"\xEE\x84\xA3", 1, Unshaped},  // private use: no face has it
+    };
+    std::vector<std::string> lines;
+    for (const Row& row : rows) {
+        lines.push_back(std::string(row.text) + "|");
+        if (row.shaping != Unshaped) {
+            std::string file;
+            unsigned index = 0;
+            const std::string ours = LaidGlyphs(row.text, row.shaping == RightToLeft, file, index);
+            const std::string reference = RunCommand(
+                "hb-shape --no-glyph-names --no-positions --no-clusters --font-file=" +
+                Quoted(file) + " --face-index=" + std::to_string(index) + " " + Quoted(row.text));
+            EXPECT_EQ(ours + "\n", reference) << row.text << " in " << file;
+        }
+    }
+    PrintLines(lines);
+    const std::string text = RunCommand("pdftotext -enc UTF-8 " + Quoted(Pdf()) + " -");
+    std::vector<double> bars;
+    for (const PdfWord& word : PdfWords(Pdf())) {
+        if (!word.text.empty() && word.text.back() == '|') {
+            bars.push_back(word.xMax);
+        }
+    }
+    ASSERT_EQ(bars.size(), std::size(rows)) << text;
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        EXPECT_NE(text.find(rows[i].text), std::string::npos) << rows[i].text << " in\n" << text;
+        // Body lines start at half an inch; a cell of 10 pt Courier is 6 pt.
+        EXPECT_NEAR(bars[i], 36 + (rows[i].cells + 1) * 6.0, 0.5) << rows[i].text;
+    }
 }
 
 TEST_F(EngineTest, OutlandishPositionsAndSpecialCharactersStayWellFormed) {
