@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,27 @@ void WriteReport(const fs::path& crlf, const fs::path& lf, long lines) {
                               i * 7 % 1000000, i % 99991, (i % 100000) * 1.37);
         a.write(line, n).write("\r\n", 2);
         b.write(line, n).write("\n", 1);
+    }
+}
+
+// Lines in many scripts: a third right to left (Hebrew, Arabic), a third
+// Indic and Thai, a third CJK, each with a number, so every line is shaped
+// or fitted to the grid.
+void WriteMixedReport(const fs::path& crlf, long lines) {
+    static const char* const kWords[] = {
+        "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D \xD7\xA2\xD7\x95\xD7\x9C\xD7\x9D",
+        "\xD9\x85\xD8\xB1\xD8\xAD\xD8\xA8\xD8\xA7 "
+        "\xD8\xA8\xD8\xA7\xD9\x84\xD8\xB9\xD8\xA7\xD9\x84\xD9\x85",
+        "\xE0\xA4\xA8\xE0\xA4\xAE\xE0\xA4\xB8\xE0\xA5\x8D\xE0\xA4\xA4\xE0\xA5\x87 "
+        "\xE0\xA4\xB9\xE0\xA4\xBF\xE0\xA4\xA8\xE0\xA5\x8D\xE0\xA4\xA6\xE0\xA5\x80",
+        "\xE0\xB8\xAA\xE0\xB8\xA7\xE0\xB8\xB1\xE0\xB8\xAA\xE0\xB8\x94\xE0\xB8\xB5",
+        "\xE7\x94\xB5\xE6\xBA\x90\xE7\xBA\xBF 1.5 \xE7\xB1\xB3",
+        "\xE5\xA0\xB1\xE5\x91\x8A\xE6\x9B\xB8",
+    };
+    std::ofstream out(crlf, std::ios::binary);
+    for (long i = 1; i <= lines; ++i) {
+        out << std::setw(8) << std::setfill('0') << i << "  " << kWords[i % 6] << "  "
+            << kWords[(i / 6) % 6] << "  " << i * 7 % 100000 << "\r\n";
     }
 }
 
@@ -162,6 +184,11 @@ int main(int argc, char** argv) {
         PrintRow("a2ps | ps2pdf", a2ps, &ours);
         std::fflush(stdout);
     }
+    const long mixed = 100000;
+    WriteMixedReport(work / "mixed.txt", mixed);
+    fs::create_directories(work / "mixed");
+    std::printf("%ld lines in Hebrew, Arabic, Devanagari, Thai and CJK\n", mixed);
+    PrintRow("PrintReportFile", PrintOurs(work / "mixed.txt", work / "mixed"), nullptr);
     fs::remove_all(work);
     return 0;
 }
