@@ -1,7 +1,8 @@
 // Prints generated report files end to end through PrintReportFile and the
 // print engine, headless, and the same text through two classic text-to-PDF
 // pipelines, and prints for each: seconds, peak memory and PDF size, with
-// our ratio to each peer.
+// our ratio to each peer. Beside the whole print it shows the report layer
+// alone (report_floor, an engine that does nothing), the floor under it.
 //
 //   print_benchmark [LINES ...]       default: 10000 100000 1000000
 //
@@ -86,7 +87,7 @@ long PdfPages(const fs::path& pdf) {
 }
 
 // Runs work in a child process of its own, so that its peak memory is its
-// own (for a pipeline: the largest of its processes).
+// own (for a pipeline: the largest of its processes); a pdf of "" is none.
 template <typename Work>
 Figures Measure(const fs::path& pdf, Work work) {
     Figures figures;
@@ -102,8 +103,8 @@ Figures Measure(const fs::path& pdf, Work work) {
     }
     figures.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    figures.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 && fs::exists(pdf);
-    if (figures.ok) {
+    figures.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0 && (pdf.empty() || fs::exists(pdf));
+    if (figures.ok && !pdf.empty()) {
         figures.pdfBytes = fs::file_size(pdf);
         figures.pages = PdfPages(pdf);
     }
@@ -129,6 +130,14 @@ Figures PrintOurs(const fs::path& report, const fs::path& outputDir) {
     return Measure(outputDir / "Hestrel PELM Demo.pdf", [&] {
         SetFloatingPointSettings();
         return PrintReportFile(DynamicString(report.c_str())) == 0 ? 0 : 1;
+    });
+}
+
+Figures PrintFloor(const fs::path& report) {
+    fs::path floor = fs::read_symlink("/proc/self/exe").parent_path() / "report_floor";
+    return Measure("", [&] {
+        execl(floor.c_str(), floor.c_str(), report.c_str(), static_cast<char*>(nullptr));
+        return 127;
     });
 }
 
@@ -178,6 +187,14 @@ int main(int argc, char** argv) {
         std::printf("%ld lines of about 70 characters\n", lines);
         Figures ours = PrintOurs(report, ourDir);
         PrintRow("PrintReportFile", ours, nullptr);
+        Figures floor = PrintFloor(report);
+        if (floor.ok) {
+            // Its peak memory would be this program's own, from before the exec.
+            std::printf("  %-18s %8.2f s   (an engine that does nothing)\n", "report layer alone",
+                        floor.seconds);
+        } else {
+            std::printf("  %-18s failed\n", "report layer alone");
+        }
         Figures enscript = PrintPeer("enscript -q -B -o -", copy, work / "enscript.pdf");
         PrintRow("enscript | ps2pdf", enscript, &ours);
         Figures a2ps = PrintPeer("a2ps -q -1 -B -o -", copy, work / "a2ps.pdf");

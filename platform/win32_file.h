@@ -12,6 +12,9 @@
 //   data and gives what it has, up to the bytes asked for; a pipe whose
 //   writers have all closed fails with ERROR_BROKEN_PIPE, as on Windows, and
 //   a device at its end gives 0 bytes.
+// - ReadFile on a disk file whose share mode leaves out FILE_SHARE_WRITE
+//   serves small reads from a block read ahead, as the system's file cache
+//   would; what it gives is what a read made then would have given.
 // - The folder separator is "/"; "\" and ":" are ordinary name characters.
 // - Directory search patterns know "*" and "?" (nothing else is special) in
 //   the last path element; a pattern ending in ".*" also matches the names

@@ -1,7 +1,5 @@
 #include "runtime/floating_point.h"
 
-#include <cstring>
-
 #if defined(__i386__) || defined(__x86_64__)
 #define HAVE_X87 1
 #endif
@@ -34,18 +32,31 @@ std::uint16_t CurrentFloatingPointControlWord() noexcept {
 #endif
 }
 
-SavedFloatingPointState::SavedFloatingPointState() noexcept {
-    std::memset(x87Environment_, 0, sizeof x87Environment_);
+SavedFloatingPointState::Words SavedFloatingPointState::Current() noexcept {
+    Words words;
 #ifdef HAVE_X87
-    // fnstenv masks every exception as a side effect; reload to keep the state.
-    __asm__ volatile("fnstenv %0\n\tfldenv %0" : "=m"(x87Environment_));
-    __asm__ volatile("stmxcsr %0" : "=m"(sseControl_));
+    __asm__ volatile("fnstcw %0\n\tfnstsw %1\n\tstmxcsr %2"
+                     : "=m"(words.x87Control), "=m"(words.x87Status),
+                       "=m"(words.sseControlAndStatus));
 #endif
+    return words;
 }
+
+SavedFloatingPointState::SavedFloatingPointState() noexcept : saved_(Current()) {}
 
 SavedFloatingPointState::~SavedFloatingPointState() {
 #ifdef HAVE_X87
-    __asm__ volatile("fldenv %0" : : "m"(x87Environment_));
-    __asm__ volatile("ldmxcsr %0" : : "m"(sseControl_));
+    Words now = Current();
+    if (now.sseControlAndStatus != saved_.sseControlAndStatus) {
+        __asm__ volatile("ldmxcsr %0" : : "m"(saved_.sseControlAndStatus));
+    }
+    if (now.x87Control != saved_.x87Control || now.x87Status != saved_.x87Status) {
+        // The status word can only be loaded with the whole environment.
+        alignas(16) std::uint16_t environment[14];
+        __asm__ volatile("fnstenv %0" : "=m"(environment));
+        environment[0] = saved_.x87Control;
+        environment[2] = saved_.x87Status;
+        __asm__ volatile("fldenv %0" : : "m"(environment));
+    }
 #endif
 }

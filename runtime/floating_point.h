@@ -17,15 +17,24 @@ void SetDefaultFloatingPointState() noexcept;
 // no x87.
 std::uint16_t CurrentFloatingPointControlWord() noexcept;
 
-// The whole floating-point state of the thread, kept across an outside call.
+// The floating-point state of the thread (x87 control and status words,
+// SSE control and status), kept across an outside call. At every call
+// boundary the x87 register stack is empty, so these words are all of it
+// that a call can leave changed; a call that changes none costs no restore.
 class SavedFloatingPointState {
   public:
     SavedFloatingPointState() noexcept;  // saves
-    ~SavedFloatingPointState();          // restores
+    ~SavedFloatingPointState();          // restores what the call changed
     SavedFloatingPointState(const SavedFloatingPointState&) = delete;
     SavedFloatingPointState& operator=(const SavedFloatingPointState&) = delete;
 
   private:
-    alignas(16) unsigned char x87Environment_[28];
-    std::uint32_t sseControl_ = 0;
+    struct Words {
+        std::uint16_t x87Control = 0;
+        std::uint16_t x87Status = 0;
+        std::uint32_t sseControlAndStatus = 0;
+    };
+    static Words Current() noexcept;
+
+    Words saved_;
 };

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmark programs (Release) and prints their figures:
 # line reading against a plain getline loop, then whole reports printed
-# through the program's engine against two text-to-PDF pipelines.
+# through the program's engine, the report layer alone (an engine that does
+# nothing), and two text-to-PDF pipelines.
 # Usage: scripts/benchmark.sh [LINES ...]   (default 10000 100000 1000000)
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -5,11 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "platform/posix/handle_table.h"
@@ -18,12 +20,42 @@
 
 namespace {
 
+// Small reads of a disk file come from a block read ahead, as the home
+// platform serves them from its file cache: one system call per block rather
+// than per record. Larger reads go straight to the file.
+constexpr DWORD kReadAheadBytes = 64 * 1024;
+constexpr DWORD kLargestReadFromBlock = kReadAheadBytes / 4;
+
+// Bytes [start, start + count) of a file as one read found them. A read
+// served from them sees exactly what a read made when the block was read
+// would have seen; a read reaching past them goes to the file, so a growing
+// file is seen growing. A seek that moves the pointer and the close drop
+// them; nothing writes through a handle here (a write would have to drop
+// them too). The first read after an open or a drop reads only what it asks
+// for; each read that goes on from the block doubles the next one, so a
+// reader that stops or seeks pays for no bytes it does not take.
+struct ReadAhead {
+    std::unique_ptr<char[]> bytes;  // kReadAheadBytes once first filled
+    std::int64_t start = 0;
+    DWORD count = 0;
+    DWORD size = 0;  // of the last fill; 0 once dropped
+
+    void Drop() {
+        count = 0;
+        size = 0;
+    }
+};
+
 struct OpenFile {
     int fd = -1;
     DWORD type = FILE_TYPE_UNKNOWN;
     // The file pointer is ours: reads of a disk file go to it with pread, so
     // setting it costs no system call.
     std::int64_t offset = 0;
+    // Only a disk file that no one else may write (its share mode leaves out
+    // FILE_SHARE_WRITE) is read ahead.
+    bool readsAhead = false;
+    ReadAhead block;
 };
 
 HandleTable<OpenFile, 1>& Files() {
@@ -67,9 +99,11 @@ DWORD LockFile(int fd, DWORD shareMode) {
     return WindowsErrorFromErrno(errno);
 }
 
-DWORD ReadDisk(OpenFile& file, char* buffer, DWORD wanted, DWORD& got) {
+// Reads wanted bytes at offset, fewer only at the end of the file; got
+// says how many came, also when a read failed.
+DWORD ReadAt(int fd, char* buffer, DWORD wanted, std::int64_t offset, DWORD& got) {
     while (got < wanted) {
-        ssize_t n = pread(file.fd, buffer + got, wanted - got, file.offset + got);
+        ssize_t n = pread(fd, buffer + got, wanted - got, offset + got);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -81,6 +115,61 @@ DWORD ReadDisk(OpenFile& file, char* buffer, DWORD wanted, DWORD& got) {
         }
         got += static_cast<DWORD>(n);
     }
+    return ERROR_SUCCESS;
+}
+
+// A failed read leaves the pointer where it was.
+DWORD ReadFromFile(OpenFile& file, char* buffer, DWORD wanted, DWORD& got) {
+    DWORD error = ReadAt(file.fd, buffer, wanted, file.offset, got);
+    if (error == ERROR_SUCCESS) {
+        file.offset += got;
+    }
+    return error;
+}
+
+bool BlockHolds(const OpenFile& file, DWORD wanted) {
+    const ReadAhead& block = file.block;
+    return file.offset >= block.start && file.offset - block.start + wanted <= block.count;
+}
+
+DWORD NextBlockSize(const OpenFile& file, DWORD wanted) {
+    const ReadAhead& block = file.block;
+    bool goesOn =
+        block.size > 0 && file.offset >= block.start && file.offset <= block.start + block.count;
+    return goesOn ? std::clamp(2 * block.size, wanted, kReadAheadBytes) : wanted;
+}
+
+// Reads the block at the pointer. False when it holds fewer than wanted
+// bytes because a read failed: that failure is the plain read's to tell.
+bool FillBlock(OpenFile& file, DWORD wanted) {
+    ReadAhead& block = file.block;
+    if (block.bytes == nullptr) {
+        block.bytes.reset(new (std::nothrow) char[kReadAheadBytes]);
+        if (block.bytes == nullptr) {
+            return false;
+        }
+    }
+    block.size = NextBlockSize(file, wanted);
+    block.start = file.offset;
+    block.count = 0;
+    DWORD error = ReadAt(file.fd, block.bytes.get(), block.size, block.start, block.count);
+    if (error != ERROR_SUCCESS && block.count < wanted) {
+        block.Drop();
+        return false;
+    }
+    return true;
+}
+
+// A block just filled holds fewer than wanted bytes only where the file ends.
+DWORD ReadDisk(OpenFile& file, char* buffer, DWORD wanted, DWORD& got) {
+    bool small = file.readsAhead && wanted > 0 && wanted <= kLargestReadFromBlock;
+    if (!small || (!BlockHolds(file, wanted) && !FillBlock(file, wanted))) {
+        file.block.Drop();  // the file's bytes now are newer than the block's
+        return ReadFromFile(file, buffer, wanted, got);
+    }
+    auto from = static_cast<DWORD>(file.offset - file.block.start);
+    got = std::min(wanted, file.block.count - from);
+    std::memcpy(buffer, file.block.bytes.get() + from, got);
     file.offset += got;
     return ERROR_SUCCESS;
 }
@@ -161,6 +250,7 @@ HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
     if (file != nullptr) {
         file->fd = fd;
         file->type = TypeOf(info.st_mode);
+        file->readsAhead = file->type == FILE_TYPE_DISK && (shareMode & FILE_SHARE_WRITE) == 0;
         handle = Files().Add(file);
         if (handle == nullptr) {
             delete file;
@@ -214,7 +304,12 @@ DWORD WINAPI SetFilePointer(HANDLE file, LONG distanceToMove, PLONG distanceToMo
         SetLastError(ERROR_NEGATIVE_SEEK);
         return INVALID_SET_FILE_POINTER;
     }
-    open->offset = origin + distance;
+    // The run time seeks to where it stands before every record: that moves
+    // nothing, and the block stays.
+    if (origin + distance != open->offset) {
+        open->block.Drop();
+        open->offset = origin + distance;
+    }
     if (distanceToMoveHigh != nullptr) {
         *distanceToMoveHigh = static_cast<LONG>(static_cast<std::uint64_t>(open->offset) >> 32);
     }

@@ -1,15 +1,18 @@
 // The POSIX file calls answer as Windows would, with Windows error codes.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -171,6 +174,131 @@ TEST_F(FilePosix, TruncatedOrRemovedFileReadsWhatIsLeft) {
     ASSERT_TRUE(ReadFile(h, buffer, sizeof buffer, &got, nullptr));
     EXPECT_EQ(got, 0u);
     CloseHandle(h);
+}
+
+// Bytes in no short cycle, so that bytes from the wrong place never match.
+std::string Varied(std::size_t size, unsigned seed) {
+    std::minstd_rand random(seed);
+    std::string bytes(size, 0);
+    for (char& byte : bytes) {
+        byte = static_cast<char>(random() >> 7);
+    }
+    return bytes;
+}
+
+// r: read n bytes; R: read records of n to the end as the run time does (a
+// seek to where it stands, then a read); s: seek to n; w: write bytes at n.
+struct ReadAheadStep {
+    char what;
+    std::int64_t n;
+    std::string bytes = {};
+};
+
+// Runs steps on a handle and a plain descriptor on the same bytes: every read
+// through the handle must give, byte for byte and failure for failure, what
+// a plain read at that moment gives.
+class ReadAheadPosix : public FilePosix {
+  protected:
+    static void Check(const char* name, const std::string& path, std::int64_t base, DWORD share,
+                      const std::vector<ReadAheadStep>& steps) {
+        HANDLE handle = Open(path, share);
+        ASSERT_NE(handle, INVALID_HANDLE_VALUE) << name;
+        int fd = open(path.c_str(), O_RDWR);
+        std::int64_t at = 0;
+        auto seek = [&](std::int64_t to) {
+            LONG high = static_cast<LONG>((at = to) >> 32);
+            SetFilePointer(handle, static_cast<LONG>(to & 0xFFFFFFFF), &high, FILE_BEGIN);
+        };
+        auto readAndCompare = [&](DWORD wanted) {
+            std::string plain(wanted, 0), bytes(wanted, 0);
+            ssize_t n = 0;
+            std::size_t taken = 0;
+            while (taken < wanted &&
+                   (n = pread(fd, &plain[taken], wanted - taken, at + taken)) > 0) {
+                taken += static_cast<std::size_t>(n);
+            }
+            plain.resize(taken);
+            DWORD got = 0;
+            SetLastError(0);
+            BOOL ok = ReadFile(handle, bytes.data(), wanted, &got, nullptr);
+            bytes.resize(got);
+            EXPECT_EQ(ok, n >= 0) << name << " at " << at;
+            EXPECT_EQ(GetLastError(), n >= 0 ? 0u : ERROR_READ_FAULT) << name;
+            EXPECT_TRUE(bytes == plain) << name << " at " << at;
+            at += ok ? got : 0;
+            return ok && got > 0;
+        };
+        seek(base);
+        for (const ReadAheadStep& step : steps) {
+            for (bool more = step.what == 'r' || step.what == 'R'; more;) {
+                if (step.what == 'R') {
+                    seek(at);
+                }
+                more = readAndCompare(static_cast<DWORD>(step.n)) && step.what == 'R';
+            }
+            if (step.what == 's') {
+                seek(base + step.n);
+            }
+            if (step.what == 'w') {
+                EXPECT_EQ(pwrite(fd, step.bytes.data(), step.bytes.size(), step.n),
+                          static_cast<ssize_t>(step.bytes.size()));
+            }
+        }
+        close(fd);
+        CloseHandle(handle);
+    }
+};
+
+TEST_F(ReadAheadPosix, EveryReadGivesWhatTheFileHoldsThen) {
+    const std::int64_t page = sysconf(_SC_PAGESIZE);
+    std::string records = Varied(1200 * 128, 7);
+    for (std::size_t at = 0; at < records.size(); at += 128) {
+        records[at] = '\n';
+        records[at + 127] = '\r';
+    }
+    struct Case {
+        const char* name;
+        DWORD share;
+        std::string bytes;
+        std::vector<ReadAheadStep> steps;
+        bool inMemoryAroundAHole = false;
+    };
+    const std::vector<Case> cases = {
+        {"a file grown while read",
+         0,
+         Varied(5000, 1),
+         {{'r', 1000}, {'R', 1000}, {'w', 5000, Varied(3000, 2)}, {'R', 1000}}},
+        {"a file rewritten after a seek",
+         0,
+         Varied(5000, 3),
+         {{'r', 1000}, {'r', 1000}, {'w', 0, Varied(5000, 4)}, {'s', 1500}, {'R', 1000}}},
+        {"a handle shared for writing",
+         FILE_SHARE_READ | FILE_SHARE_WRITE,
+         Varied(5000, 5),
+         {{'r', 100}, {'r', 100}, {'w', 200, Varied(4800, 6)}, {'R', 100}}},
+        {"records across block edges", 0, Varied(300000, 8), {{'R', 100}}},
+        {"a CR last in a block, its LF first in the next", 0, records, {{'R', 128}}},
+        {"an unreadable block",
+         0,
+         Varied(3 * page, 9),
+         {{'R', 100}, {'s', 2 * page}, {'r', 100}},
+         true},
+    };
+    for (const Case& c : cases) {
+        if (!c.inMemoryAroundAHole) {
+            Check(c.name, Write("case.bin", c.bytes), 0, c.share, c.steps);
+            continue;
+        }
+        // Through /proc/self/mem an address with nothing mapped fails as a disk fault.
+        auto* bytes = static_cast<char*>(
+            mmap(nullptr, 3 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        ASSERT_NE(bytes, MAP_FAILED);
+        std::memcpy(bytes, c.bytes.data(), c.bytes.size());
+        munmap(bytes + page, page);
+        Check(c.name, "/proc/self/mem", reinterpret_cast<std::intptr_t>(bytes), c.share, c.steps);
+        munmap(bytes, page);
+        munmap(bytes + 2 * page, page);
+    }
 }
 
 TEST_F(FilePosix, PipeReadWaitsForItsWriterAndItsCloseIsABrokenPipe) {

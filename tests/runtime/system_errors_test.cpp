@@ -2,8 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <cstdint>
 #include <map>
+#include <tuple>
+#include <utility>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <xmmintrin.h>
+#endif
 
 #include "runtime/error_numbers.h"
 #include "runtime/floating_point.h"
@@ -71,6 +78,47 @@ TEST(SystemCallGate, TurnsErrorDialogsOffForTheCallAndRestoresModeAndFloatingPoi
     EXPECT_EQ(outcome.result, SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     EXPECT_EQ(SetErrorMode(outside), 0u);
     EXPECT_EQ(CurrentFloatingPointControlWord(), before);
+}
+
+// What a call can change of the floating-point state: the x87 control word,
+// the x87 and SSE exception flags, and the SSE control and status register.
+std::tuple<std::uint16_t, int, unsigned> FloatingPointWords() {
+#if defined(__x86_64__) || defined(__i386__)
+    unsigned sse = _mm_getcsr();
+#else
+    unsigned sse = 0;
+#endif
+    return {CurrentFloatingPointControlWord(), std::fetestexcept(FE_ALL_EXCEPT), sse};
+}
+
+TEST(SystemCallGate, LeavesEveryFloatingPointWordAsItWasWhateverTheCallChanges) {
+    const std::pair<const char*, void (*)()> cases[] = {
+        {"changes nothing", [] {}},
+        {"takes the default state", SetDefaultFloatingPointState},
+        {"rounds upward", [] { std::fesetround(FE_UPWARD); }},
+        {"clears the flags", [] { std::feclearexcept(FE_ALL_EXCEPT); }},
+        {"divides by zero on the x87",
+         [] {
+             volatile long double zero = 0;
+             zero = 1 / zero;
+         }},
+        {"divides by zero in SSE",
+         [] {
+             volatile double zero = 0;
+             zero = 1 / zero;
+         }},
+    };
+    for (const auto& [name, call] : cases) {
+        SetFloatingPointSettings();
+        std::feraiseexcept(FE_INEXACT);
+        auto before = FloatingPointWords();
+        ThroughSystemCallGate([&] {
+            call();
+            return 0;
+        });
+        EXPECT_EQ(FloatingPointWords(), before) << name;
+    }
+    std::feclearexcept(FE_ALL_EXCEPT);
 }
 
 void FailInOwnProcedure() {
