@@ -159,10 +159,9 @@ void TextLayout::Itemize(const Font& font, size_t begin, size_t end, bool rightT
             const bool sameScript = script == 0 || open.script == 0 || script == open.script;
             // Spaces, digits and punctuation the family has stand in their own
             // cells; others go with the face of their neighbours.
-            const bool sameFace =
-                hidden || place.face == open.face || place.cells == 0 ||
-                (script == 0 && place.face != font.PrimaryFace() &&
-                 FaceById(open.face).Sfnt().Glyph(c) != 0);
+            const bool sameFace = hidden || place.face == open.face || place.cells == 0 ||
+                                  (script == 0 && place.face != font.PrimaryFace() &&
+                                   FaceById(open.face).Sfnt().Glyph(c) != 0);
             if (sameScript && sameFace) {
                 open.end = i + 1;
                 open.cells += place.cells;
