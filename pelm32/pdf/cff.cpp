@@ -7,17 +7,13 @@
 namespace pelm32::pdf {
 
 using namespace cff_detail;
+using sfnt_detail::Fail;
 using sfnt_detail::Fits;
 using sfnt_detail::S16;
 using sfnt_detail::U16;
 using sfnt_detail::U32;
 
 namespace {
-
-bool Fail(std::string& why, const char* reason) {
-    why = reason;
-    return false;
-}
 
 uint32_t OffsetAt(const uint8_t* bytes, uint8_t width) {
     uint32_t value = 0;

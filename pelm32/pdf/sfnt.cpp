@@ -2,6 +2,7 @@
 
 namespace pelm32::pdf {
 
+using sfnt_detail::Fail;
 using sfnt_detail::Fits;
 using sfnt_detail::S16;
 using sfnt_detail::Tag;
@@ -9,11 +10,6 @@ using sfnt_detail::U16;
 using sfnt_detail::U32;
 
 namespace {
-
-bool Fail(std::string& why, const char* reason) {
-    why = reason;
-    return false;
-}
 
 // Lower is better; the chosen Unicode subtable is the best one that is whole.
 constexpr int kUnusableCmap = 5;

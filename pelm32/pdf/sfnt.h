@@ -37,6 +37,11 @@ constexpr uint32_t Tag(const char tag[4]) {
 inline bool Fits(uint64_t size, uint64_t offset, uint64_t length) {
     return offset <= size && length <= size - offset;
 }
+// A refusal, with its reason in why.
+inline bool Fail(std::string& why, const char* reason) {
+    why = reason;
+    return false;
+}
 }  // namespace sfnt_detail
 
 class SfntFace {
