@@ -52,6 +52,11 @@ started=$(date +%s)
 wine_prefix_make "$work"
 echo "Wine prefix ready in $(($(date +%s) - started)) s"
 cp -r "$examples" "$work/examples"
+# Lines that are shaped and read right to left: Hebrew, Arabic, Devanagari.
+printf 'Hebrew      \xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d \xd7\xa2\xd7\x95\xd7\x9c\xd7\x9d\r\n%s\r\n%s\r\n' \
+    "$(printf 'Arabic      \xd9\x85\xd8\xb1\xd8\xad\xd8\xa8\xd8\xa7 \xd8\xa8\xd8\xa7\xd9\x84\xd8\xb9\xd8\xa7\xd9\x84\xd9\x85')" \
+    "$(printf 'Devanagari  \xe0\xa4\xa8\xe0\xa4\xae\xe0\xa4\xb8\xe0\xa5\x8d\xe0\xa4\xa4\xe0\xa5\x87')" \
+    >"$work/examples/scripts.txt"
 mkdir "$work/out" "$work/linux-out"
 
 # Waits for a visible window whose name matches; prints its id.
@@ -169,6 +174,9 @@ holder_pid=""
 [ "$(find "$work/out" -maxdepth 1 -name '*.pdf' | wc -l)" = 2 ] || fail "a PDF for a held report"
 echo "PASS: a report held by another program gives the \"Fenwarth Error\" box"
 
+print_path "$wid" "$(windows_path "$work/examples/scripts.txt")"
+wait_pdfs "$work/out" 3
+
 quit "$wid"
 echo "PASS: Alt+Q ends the program with exit code 0"
 
@@ -180,9 +188,18 @@ if [ -n "$linux_program" ]; then
     wid=$(wait_window "$caption")
     print_path "$wid" "$work/examples/sample-report.txt"
     wait_pdfs "$work/linux-out" 1
+    print_path "$wid" "$work/examples/scripts.txt"
+    wait_pdfs "$work/linux-out" 2
     quit "$wid"
     diff <(pdftotext -layout "$work/linux-out/Hestrel PELM Demo.pdf" -) \
         <(pdftotext -layout "$pdf" -) >"$work/text.diff" ||
         fail "the Windows PDF's text differs from the Linux build's: $(head -n 20 "$work/text.diff")"
     echo "PASS: the Windows PDF's text is the Linux build's, page for page"
+    diff <(pdftotext "$work/linux-out/Hestrel PELM Demo (2).pdf" -) \
+        <(pdftotext "$work/out/Hestrel PELM Demo (3).pdf" -) >"$work/text.diff" ||
+        fail "Hebrew, Arabic and Devanagari read otherwise on Windows: $(head -n 20 "$work/text.diff")"
+    grep -F "$(printf '\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d')" "$work/text.diff" \
+        <(pdftotext "$work/out/Hestrel PELM Demo (3).pdf" -) >/dev/null ||
+        fail "the Hebrew line is not in the Windows PDF's text"
+    echo "PASS: Hebrew, Arabic and Devanagari lines give the Linux build's text"
 fi
