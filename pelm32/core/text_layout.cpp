@@ -135,12 +135,24 @@ void TextLayout::LayShaped(const Font& font, double x, double pageWidth, TextCur
     while (last > 0 && blank(items_[last - 1])) {
         --last;
     }
+    // Laid left to right, written in reading order: readers take a
+    // right-to-left phrase in the order its words come.
+    std::vector<std::pair<size_t, LaidRun>> written;
     double pen = x;
     for (size_t i = 0; i < last && pen < pageWidth; ++i) {
+        const size_t before = runs_.size();
         pen += LayItem(font, items_[i], pen);
         if (!blank(items_[i])) {
             inkEnd_ = pen;
         }
+        for (size_t r = before; r < runs_.size(); ++r) {
+            written.emplace_back(items_[i].begin, runs_[r]);
+        }
+    }
+    std::stable_sort(written.begin(), written.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (size_t r = 0; r < written.size(); ++r) {
+        runs_[r] = written[r].second;
     }
 }
 
