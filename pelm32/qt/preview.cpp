@@ -21,47 +21,44 @@
 #include <vector>
 
 #include "pelm32/core/document.h"
+#include "pelm32/core/preview_pages.h"
 #include "pelm32/qt/page_painter.h"
-#include "pelm32/qt/preview_layout.h"
 #include "pelm32/qt/printing.h"
 
 namespace pelm32 {
 
 namespace {
 
-constexpr double kMinZoom = 0.1;
-constexpr double kMaxZoom = 8.0;
+QSize ToQt(PixelSize size) {
+    return {size.width, size.height};
+}
+
+PixelSize FromQt(QSize size) {
+    return {size.width(), size.height()};
+}
 
 // Shows one, two or four pages, painted from the spool when they are
 // shown, so a preview of any length costs the memory of the visible pages.
 class PagesView : public QWidget {
   public:
     PagesView(const Document& document, QWidget* parent)
-        : QWidget(parent), document_(document), painter_(document) {
+        : QWidget(parent),
+          painter_(document),
+          pages_(document.PageTotal(), {document.PageWidth() / kPointsPerInch * logicalDpiX(),
+                                        document.PageHeight() / kPointsPerInch * logicalDpiY()}) {
         setAutoFillBackground(true);
         QPalette shade = palette();
         shade.setColor(QPalette::Window, QColor(0x80, 0x80, 0x80));
         setPalette(shade);
-        Relayout();
+        setFixedSize(ToQt(pages_.ViewSize()));
     }
 
-    int First() const { return first_; }
-    int PerView() const { return perView_; }
-    double Zoom() const { return zoom_; }
+    PreviewPages& Pages() { return pages_; }
 
-    void Show(int first, int perView, double zoom) {
-        const int total = document_.PageTotal();
-        perView_ = qBound(1, perView, 4);
-        first_ = qBound(0, first - first % perView_, total - 1);
-        zoom_ = qBound(kMinZoom, zoom, kMaxZoom);
-        Relayout();
+    // After any change to the pages in view.
+    void Relayout() {
+        setFixedSize(ToQt(pages_.ViewSize()));
         update();
-    }
-
-    // The page at zoom 1, in pixels of this screen.
-    QSizeF PageAtZoomOne() const {
-        return {document_.PageWidth() / kPointsPerInch * logicalDpiX(),
-                document_.PageHeight() / kPointsPerInch * logicalDpiY()};
     }
 
   protected:
@@ -69,41 +66,23 @@ class PagesView : public QWidget {
         QPainter painter(this);
         painter.setRenderHints(QPainter::Antialiasing | QPainter::TextAntialiasing |
                                QPainter::SmoothPixmapTransform);
-        const QSize page = PagePixels();
-        const QSize grid = PageGrid(perView_);
-        for (int i = 0; i < perView_ && first_ + i < document_.PageTotal(); ++i) {
-            const QPoint at(kPageGap + (i % grid.width()) * (page.width() + kPageGap),
-                            kPageGap + (i / grid.width()) * (page.height() + kPageGap));
-            const QRect sheet(at, page);
+        for (int i = 0; i < pages_.PagesInView(); ++i) {
+            const PixelRect at = pages_.Sheet(i);
+            const QRect sheet(at.x, at.y, at.width, at.height);
             painter.fillRect(sheet.translated(3, 3), QColor(0x50, 0x50, 0x50));
             painter.fillRect(sheet, Qt::white);
             painter.save();
             painter.setClipRect(sheet);
             painter.translate(sheet.topLeft());
-            painter.scale(zoom_, zoom_);
-            painter_.Paint(painter, first_ + i);
+            painter.scale(pages_.Zoom(), pages_.Zoom());
+            painter_.Paint(painter, pages_.First() + i);
             painter.restore();
         }
     }
 
   private:
-    QSize PagePixels() const {
-        const QSizeF page = PageAtZoomOne();
-        return QSize(qRound(page.width() * zoom_), qRound(page.height() * zoom_));
-    }
-
-    void Relayout() {
-        const QSize page = PagePixels();
-        const QSize grid = PageGrid(perView_);
-        setFixedSize(kPageGap + grid.width() * (page.width() + kPageGap),
-                     kPageGap + grid.height() * (page.height() + kPageGap));
-    }
-
-    const Document& document_;
     PagePainter painter_;
-    int first_ = 0;
-    int perView_ = 1;
-    double zoom_ = 1.0;
+    PreviewPages pages_;
 };
 
 // Scrolls as usual, but where the view cannot scroll further the wheel and
@@ -224,7 +203,8 @@ class PreviewDialog : public QDialog {
         const QSize tools = layout()->itemAt(0)->sizeHint();
         const QSize chrome(scrollBar + 8, tools.height() + 8);
         const QSize size =
-            FirstPreviewSize(available, view_->PageAtZoomOne(), chrome, tools.width());
+            ToQt(FirstPreviewSize(FromQt(available.size()), view_->Pages().PageAtZoomOne(),
+                                  FromQt(chrome), tools.width()));
         resize(size);
         move(available.center() - QPoint(size.width() / 2, size.height() / 2));
     }
@@ -255,7 +235,7 @@ class PreviewDialog : public QDialog {
         tools.addWidget(page_);
         tools.addWidget(new QLabel(QStringLiteral(" / %1 ").arg(document_.PageTotal()), &tools));
         connect(page_, &QSpinBox::valueChanged, this,
-                [this](int value) { Go(value - 1, view_->PerView()); });
+                [this](int value) { Go(value - 1, view_->Pages().PerView()); });
         Add(tools, "go-next", QStyle::SP_ArrowForward, tr("Next"), {}, &PreviewDialog::Next);
         Add(tools, "go-last", QStyle::SP_MediaSkipForward, tr("Last"), {Qt::Key_End},
             &PreviewDialog::Last);
@@ -289,7 +269,7 @@ class PreviewDialog : public QDialog {
             action->setShortcutContext(Qt::WindowShortcut);
             pages->addAction(action);
             connect(action, &QAction::triggered, this, [this, count = choice.count] {
-                view_->Show(view_->First(), count, view_->Zoom());
+                view_->Pages().Show(view_->Pages().First(), count, view_->Pages().Zoom());
                 FitPage();
             });
         }
@@ -300,38 +280,51 @@ class PreviewDialog : public QDialog {
             &PreviewDialog::reject);
     }
 
-    void Go(int first, int perView, double zoom = 0) {
-        view_->Show(first, perView, zoom > 0 ? zoom : view_->Zoom());
+    // Shows what pages_ now holds.
+    void Shown() {
+        view_->Relayout();
         const QSignalBlocker quiet(page_);
-        page_->setValue(view_->First() + 1);
+        page_->setValue(view_->Pages().First() + 1);
+    }
+    void Go(int first, int perView) {
+        view_->Pages().Show(first, perView, view_->Pages().Zoom());
+        Shown();
     }
     // A turn from the wheel or the keys: the new pages shown from their
     // top going forward, from their bottom going back.
     void Turn(int direction) {
-        const int before = view_->First();
-        if (direction > 0) {
-            Next();
-        } else {
-            Previous();
-        }
-        if (view_->First() != before) {
+        if (view_->Pages().Turn(direction)) {
+            Shown();
             QScrollBar* bar = scroll_->verticalScrollBar();
             bar->setValue(direction > 0 ? bar->minimum() : bar->maximum());
         }
     }
-    void First() { Go(0, view_->PerView()); }
-    void Previous() { Go(view_->First() - view_->PerView(), view_->PerView()); }
-    void Next() {
-        if (view_->First() + view_->PerView() < document_.PageTotal()) {
-            Go(view_->First() + view_->PerView(), view_->PerView());
-        }
+    void First() {
+        view_->Pages().ShowFirst();
+        Shown();
     }
-    void Last() { Go(document_.PageTotal() - 1, view_->PerView()); }
-    void ZoomIn() { SetZoom(view_->Zoom() * 1.25); }
-    void ZoomOut() { SetZoom(view_->Zoom() / 1.25); }
+    void Previous() {
+        view_->Pages().Turn(-1);
+        Shown();
+    }
+    void Next() {
+        view_->Pages().Turn(1);
+        Shown();
+    }
+    void Last() {
+        view_->Pages().ShowLast();
+        Shown();
+    }
+    void ZoomIn() { SetZoom(view_->Pages().Zoom() * PreviewPages::kZoomStep); }
+    void ZoomOut() { SetZoom(view_->Pages().Zoom() / PreviewPages::kZoomStep); }
     void SetZoom(double zoom) {
         fitting_ = false;
-        Go(view_->First(), view_->PerView(), zoom);
+        Zoom(zoom);
+    }
+    void Zoom(double zoom) {
+        PreviewPages& pages = view_->Pages();
+        pages.Show(pages.First(), pages.PerView(), zoom);
+        Shown();
     }
     void FitWidth() {
         // leave room for the vertical scroll bar that a page wider than tall needs
@@ -339,12 +332,14 @@ class PreviewDialog : public QDialog {
         if (!scroll_->verticalScrollBar()->isVisible()) {
             area.rwidth() -= style()->pixelMetric(QStyle::PM_ScrollBarExtent);
         }
-        SetZoom(ZoomToFit(area, view_->PageAtZoomOne(), view_->PerView(), false));
+        const PreviewPages& pages = view_->Pages();
+        SetZoom(ZoomToFit(FromQt(area), pages.PageAtZoomOne(), pages.PerView(), false));
     }
     void FitPage() {
         fitting_ = true;
-        Go(view_->First(), view_->PerView(),
-           ZoomToFit(scroll_->viewport()->size(), view_->PageAtZoomOne(), view_->PerView(), true));
+        const PreviewPages& pages = view_->Pages();
+        Zoom(ZoomToFit(FromQt(scroll_->viewport()->size()), pages.PageAtZoomOne(), pages.PerView(),
+                       true));
     }
 
     void Print() {

@@ -17,10 +17,10 @@
 
 #include "engine/pelm32.h"
 #include "pelm32/core/document.h"
+#include "pelm32/core/preview_pages.h"
 #include "pelm32/core/failures.h"
 #include "pelm32/core/pdf_output.h"
 #include "pelm32/core/settings.h"
-#include "pelm32/qt/preview_layout.h"
 #include "tests/pelm32/engine_fixture.h"
 #include "tests/pelm32/pdf_tools.h"
 #include "tests/pelm32/report_driver.h"
@@ -288,22 +288,58 @@ TEST_F(EngineTest, ThePreviewOpensWithinTheScreenAtAnyScale) {
 }
 
 TEST(PreviewLayout, PagesFillTheViewInAGridAndTheWindowFitsTheScreen) {
-    EXPECT_EQ(pelm32::PageGrid(1), QSize(1, 1));
-    EXPECT_EQ(pelm32::PageGrid(2), QSize(2, 1));
-    EXPECT_EQ(pelm32::PageGrid(4), QSize(2, 2));
-    const QSizeF a4(794, 1123);  // at 96 dpi
+    using pelm32::PixelSize;
+    EXPECT_EQ(pelm32::PageGrid(1), (PixelSize{1, 1}));
+    EXPECT_EQ(pelm32::PageGrid(2), (PixelSize{2, 1}));
+    EXPECT_EQ(pelm32::PageGrid(4), (PixelSize{2, 2}));
+    const pelm32::PageSize a4{794, 1123};  // at 96 dpi
     // Four pages two by two use the height, not a quarter of the width.
-    const double four = pelm32::ZoomToFit(QSize(1200, 900), a4, 4, true);
-    EXPECT_NEAR(four, (900 - 3 * pelm32::kPageGap) / (2 * a4.height()), 1e-9);
-    EXPECT_GT(four, pelm32::ZoomToFit(QSize(1200, 900), a4, 1, true) / 2.5);
-    for (const QRect& screen : {QRect(0, 0, 1024, 768), QRect(0, 0, 512, 384),
-                                QRect(0, 0, 1366, 740), QRect(1920, 0, 2560, 1400)}) {
-        const QSize size = pelm32::FirstPreviewSize(screen, a4, QSize(20, 60), 900);
-        EXPECT_LE(size.width(), screen.width() * 0.9) << screen.width();
-        EXPECT_LE(size.height(), screen.height() * 0.9) << screen.width();
-        EXPECT_GE(size.height(), screen.height() * 0.85) << screen.width();
-        EXPECT_GE(size.width(), std::min(900.0, screen.width() * 0.89)) << screen.width();
+    const double four = pelm32::ZoomToFit({1200, 900}, a4, 4, true);
+    EXPECT_NEAR(four, (900 - 3 * pelm32::kPageGap) / (2 * a4.height), 1e-9);
+    EXPECT_GT(four, pelm32::ZoomToFit({1200, 900}, a4, 1, true) / 2.5);
+    for (const PixelSize screen :
+         {PixelSize{1024, 768}, PixelSize{512, 384}, PixelSize{1366, 740}, PixelSize{2560, 1400}}) {
+        const PixelSize size = pelm32::FirstPreviewSize(screen, a4, {20, 60}, 900);
+        EXPECT_LE(size.width, screen.width * 0.9) << screen.width;
+        EXPECT_LE(size.height, screen.height * 0.9) << screen.width;
+        EXPECT_GE(size.height, screen.height * 0.85) << screen.width;
+        EXPECT_GE(size.width, std::min(900.0, screen.width * 0.89)) << screen.width;
     }
+}
+
+TEST(PreviewLayout, TurningKeepsAViewOnWholeSetsOfPagesWithinTheDocument) {
+    // Starting on a page of a 7-page document, one call; the first page shown after.
+    const struct {
+        int perView;
+        int start;
+        const char* call;
+        int first;
+        bool turned;
+    } rows[] = {
+        {1, 0, "back", 0, false}, {1, 6, "on", 6, false}, {1, 3, "on", 4, true},
+        {2, 3, "on", 4, true},    {2, 6, "on", 6, false}, {4, 5, "back", 0, true},
+        {4, 0, "on", 4, true},    {4, 4, "on", 4, false}, {2, 0, "last", 6, true},
+        {4, 9, "first", 0, true},
+    };
+    for (const auto& row : rows) {
+        pelm32::PreviewPages pages(7, {100, 140});
+        pages.Show(row.start, row.perView, 1);
+        const std::string call = row.call;
+        bool turned = true;
+        if (call == "first" || call == "last") {
+            call == "first" ? pages.ShowFirst() : pages.ShowLast();
+        } else {
+            turned = pages.Turn(call == "on" ? 1 : -1);
+        }
+        EXPECT_EQ(pages.First(), row.first) << row.perView << " " << row.start << " " << call;
+        EXPECT_EQ(turned, row.turned) << row.perView << " " << row.start << " " << call;
+        EXPECT_LE(pages.PagesInView(), row.perView);
+    }
+    pelm32::PreviewPages pages(3, {100, 140});
+    pages.Show(0, 4, 100);
+    EXPECT_EQ(pages.Zoom(), pelm32::PreviewPages::kMaxZoom);
+    EXPECT_EQ(pages.PagesInView(), 3);
+    EXPECT_EQ(pages.ViewSize().width, pelm32::kPageGap + 2 * (800 + pelm32::kPageGap));
 }
 
 }  // namespace
