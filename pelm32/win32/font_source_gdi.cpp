@@ -1,5 +1,8 @@
 // Faces through GDI: the face the system selects for a family name, its
-// bytes read back with GetFontData.
+// bytes read back with GetFontData. A family the system lacks gets the
+// font mapper's fixed-pitch modern face, as reports are laid out in columns
+// (Windows without Courier New, or Wine, whose loose name matching would
+// otherwise give a proportional face).
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
@@ -18,7 +21,9 @@ namespace pelm32 {
 
 namespace {
 
-constexpr DWORD kCollectionTag = 0x66637474;  // 'ttcf', the whole collection file
+constexpr DWORD kCollectionTag = 0x66637474;      // 'ttcf', the whole collection file
+constexpr DWORD kCmapTag = 0x70616d63;            // 'cmap'
+constexpr DWORD kBeyondBmpBit = 1u << (57 - 32);  // OS/2 Unicode range 57, in its second word
 
 class FontData : public FontBytes {
   public:
@@ -30,17 +35,70 @@ class FontData : public FontBytes {
     std::vector<uint8_t> bytes_;
 };
 
+uint16_t BigEndian16(const uint8_t* at) {
+    return static_cast<uint16_t>(at[0] << 8 | at[1]);
+}
+
+uint32_t BigEndian32(const uint8_t* at) {
+    return uint32_t{at[0]} << 24 | uint32_t{at[1]} << 16 | uint32_t{at[2]} << 8 | at[3];
+}
+
+// The characters beyond the Basic Multilingual Plane that a cmap table's
+// first format 12 subtable maps, as ranges; every offset checked.
+std::vector<std::pair<char32_t, char32_t>> BeyondBmpRanges(const std::vector<uint8_t>& cmap) {
+    std::vector<std::pair<char32_t, char32_t>> ranges;
+    const size_t size = cmap.size();
+    const size_t tables = size >= 4 ? BigEndian16(&cmap[2]) : 0;
+    for (size_t i = 0; i < tables && 4 + 8 * (i + 1) <= size; ++i) {
+        const size_t at = BigEndian32(&cmap[4 + 8 * i + 4]);
+        if (at + 16 > size || BigEndian16(&cmap[at]) != 12) {
+            continue;
+        }
+        const size_t groups = BigEndian32(&cmap[at + 12]);
+        for (size_t g = 0; g < groups && at + 16 + 12 * (g + 1) <= size; ++g) {
+            const uint8_t* group = &cmap[at + 16 + 12 * g];
+            const char32_t first = std::max<char32_t>(BigEndian32(group), 0x10000);
+            const char32_t last = std::min<char32_t>(BigEndian32(group + 4), 0x10FFFF);
+            if (first <= last) {
+                ranges.emplace_back(first, last);
+            }
+        }
+        break;
+    }
+    return ranges;
+}
+
+int CALLBACK NoteFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+    *reinterpret_cast<bool*>(found) = true;
+    return 0;
+}
+
+// Whether the system has a family of that name itself, not through the
+// font mapper's choice.
+bool HasFamily(const std::wstring& name) {
+    LOGFONTW wanted{};
+    wanted.lfCharSet = DEFAULT_CHARSET;
+    wcsncpy(wanted.lfFaceName, name.c_str(), LF_FACESIZE - 1);
+    bool found = false;
+    HDC dc = CreateCompatibleDC(nullptr);
+    EnumFontFamiliesExW(dc, &wanted, NoteFound, reinterpret_cast<LPARAM>(&found), 0);
+    DeleteDC(dc);
+    return found;
+}
+
 // A memory device context with the face a family name selects: among all
 // outline faces (TrueType, OpenType with CFF outlines, Type 1), or among
 // TrueType ones only.
 class SelectedFace {
   public:
-    explicit SelectedFace(const std::string& family, BYTE precision = OUT_OUTLINE_PRECIS)
+    explicit SelectedFace(const std::string& family, BYTE precision = OUT_OUTLINE_PRECIS,
+                          BYTE pitchAndFamily = DEFAULT_PITCH)
         : dc_(CreateCompatibleDC(nullptr)) {
         LOGFONTW font{};
         font.lfHeight = -256;
         font.lfCharSet = DEFAULT_CHARSET;
         font.lfOutPrecision = precision;
+        font.lfPitchAndFamily = pitchAndFamily;
         const std::wstring name = Wide(family);
         wcsncpy(font.lfFaceName, name.c_str(), LF_FACESIZE - 1);
         font_ = CreateFontIndirectW(&font);
@@ -82,7 +140,9 @@ class SelectedFace {
         return bytes;
     }
 
-    // The face's pitch and the characters it covers, into face.
+    // The face's pitch and the characters it covers, into face: those of the
+    // Basic Multilingual Plane from GDI, those beyond it from the face's own
+    // cmap, read only for faces whose signature says they have some.
     template <typename Face>
     bool Covering(Face& face) const {
         TEXTMETRICW metrics{};
@@ -102,6 +162,13 @@ class SelectedFace {
             const char32_t first = set->ranges[i].wcLow;
             face.ranges.emplace_back(first, first + set->ranges[i].cGlyphs - 1);
         }
+        FONTSIGNATURE signature{};
+        GetTextCharsetInfo(dc_, &signature, 0);
+        if ((signature.fsUsb[1] & kBeyondBmpBit) != 0) {
+            for (const auto& range : BeyondBmpRanges(Table(kCmapTag))) {
+                face.ranges.push_back(range);
+            }
+        }
         std::sort(face.ranges.begin(), face.ranges.end());
         return true;
     }
@@ -111,10 +178,6 @@ class SelectedFace {
     HFONT font_ = nullptr;
     HGDIOBJ old_ = nullptr;
 };
-
-uint32_t BigEndian32(const uint8_t* at) {
-    return uint32_t{at[0]} << 24 | uint32_t{at[1]} << 16 | uint32_t{at[2]} << 8 | at[3];
-}
 
 // Which face of a collection is the selected one: the one whose table
 // directory starts with the same bytes as the selected face's own data.
@@ -134,8 +197,7 @@ unsigned IndexInCollection(const SelectedFace& face, const std::vector<uint8_t>&
     return 0;
 }
 
-// A face the system has, with the characters it covers (UTF-16 code units,
-// so the Basic Multilingual Plane only) and its pitch.
+// A face the system has, with the characters it covers and its pitch.
 struct CoveringFace {
     FontFileRef face;
     bool fixedPitch = false;
@@ -181,8 +243,9 @@ bool GdiFontSource::FindFaceFile(const std::string& family, FontFileRef& face) {
     }
     // The family's own outline face first; when GDI gives no font data for
     // it (a Type 1 face), the TrueType face the font mapper puts in its place.
+    const BYTE pitch = HasFamily(Wide(family)) ? DEFAULT_PITCH : FIXED_PITCH | FF_MODERN;
     for (const BYTE precision : {BYTE{OUT_OUTLINE_PRECIS}, BYTE{OUT_TT_ONLY_PRECIS}}) {
-        SelectedFace selected(family, precision);
+        SelectedFace selected(family, precision, pitch);
         const std::string name = selected.Good() ? selected.Name() : std::string();
         if (name.empty() || selected.Table(0, 12).empty()) {
             continue;

@@ -153,7 +153,9 @@ TEST_F(EngineWin32Test, BitmapsDecodeThroughGdiAndBrokenOnesSayWhy) {
     }
 }
 
-TEST_F(EngineWin32Test, CourierNewIsAFaceWithTrueTypeOutlinesReadBackFromGdi) {
+// In a prefix without Courier New, as users have it: the font mapper's
+// fixed-pitch face stands in.
+TEST_F(EngineWin32Test, CourierNewIsAFixedPitchFaceWithTrueTypeOutlinesReadBackFromGdi) {
     pelm32::FontFileRef face;
     ASSERT_TRUE(pelm32::MakeFontSource()->FindFaceFile("Courier New", face));
     std::string why;
@@ -163,13 +165,15 @@ TEST_F(EngineWin32Test, CourierNewIsAFaceWithTrueTypeOutlinesReadBackFromGdi) {
     ASSERT_TRUE(sfnt.Load(bytes->Data(), bytes->Size(), face.index, why)) << why;
     EXPECT_NE(sfnt.Glyph(U'A'), 0) << face.family;
     EXPECT_NE(sfnt.Glyph(U'\u20AC'), 0) << face.family << " lacks the euro sign";
+    EXPECT_TRUE(sfnt.FixedPitch()) << face.family;
 }
 
 TEST_F(EngineWin32Test, CharactersTheFaceLacksComeFromFacesThatHaveThem) {
     const std::unique_ptr<pelm32::FontSource> source = pelm32::MakeFontSource();
     pelm32::FontFileRef courier;
     ASSERT_TRUE(source->FindFaceFile("Courier New", courier));
-    for (const char32_t character : {U'\u4E2D', U'\u2603'}) {
+    // CJK, a symbol, and an emoji beyond the Basic Multilingual Plane.
+    for (const char32_t character : {U'\u4E2D', U'\u2603', U'\U0001F600'}) {
         const std::vector<pelm32::FontFileRef> faces =
             source->FindFacesFor("Courier New", character);
         ASSERT_FALSE(faces.empty()) << "no face has U+" << std::hex << unsigned(character);

@@ -52,8 +52,9 @@ started=$(date +%s)
 wine_prefix_make "$work"
 echo "Wine prefix ready in $(($(date +%s) - started)) s"
 cp -r "$examples" "$work/examples"
-# Lines that are shaped and read right to left: Hebrew, Arabic, Devanagari.
-printf 'Hebrew      \xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d \xd7\xa2\xd7\x95\xd7\x9c\xd7\x9d\r\n%s\r\n%s\r\n' \
+# Lines that are shaped and read right to left: Hebrew, Arabic, Devanagari;
+# and an emoji beyond the Basic Multilingual Plane, from another face.
+printf 'Hebrew      \xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d \xd7\xa2\xd7\x95\xd7\x9c\xd7\x9d\r\n%s\r\n%s\r\nEmoji       \xf0\x9f\x98\x80\r\n' \
     "$(printf 'Arabic      \xd9\x85\xd8\xb1\xd8\xad\xd8\xa8\xd8\xa7 \xd8\xa8\xd8\xa7\xd9\x84\xd8\xb9\xd8\xa7\xd9\x84\xd9\x85')" \
     "$(printf 'Devanagari  \xe0\xa4\xa8\xe0\xa4\xae\xe0\xa4\xb8\xe0\xa5\x8d\xe0\xa4\xa4\xe0\xa5\x87')" \
     >"$work/examples/scripts.txt"
@@ -197,9 +198,10 @@ if [ -n "$linux_program" ]; then
     echo "PASS: the Windows PDF's text is the Linux build's, page for page"
     diff <(pdftotext "$work/linux-out/Hestrel PELM Demo (2).pdf" -) \
         <(pdftotext "$work/out/Hestrel PELM Demo (3).pdf" -) >"$work/text.diff" ||
-        fail "Hebrew, Arabic and Devanagari read otherwise on Windows: $(head -n 20 "$work/text.diff")"
-    grep -F "$(printf '\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d')" "$work/text.diff" \
-        <(pdftotext "$work/out/Hestrel PELM Demo (3).pdf" -) >/dev/null ||
-        fail "the Hebrew line is not in the Windows PDF's text"
-    echo "PASS: Hebrew, Arabic and Devanagari lines give the Linux build's text"
+        fail "Hebrew, Arabic, Devanagari and emoji read otherwise on Windows: $(head -n 20 "$work/text.diff")"
+    for word in '\xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d' '\xf0\x9f\x98\x80'; do
+        grep -F "$(printf "$word")" <(pdftotext "$work/out/Hestrel PELM Demo (3).pdf" -) >/dev/null ||
+            fail "$(printf "$word") is not in the Windows PDF's text"
+    done
+    echo "PASS: Hebrew, Arabic, Devanagari and emoji lines give the Linux build's text"
 fi
