@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "pelm32/core/document.h"
+#include "pelm32/pdf/pdf_fonts.h"
 
 namespace pelm32 {
 
@@ -10,6 +11,25 @@ void RecordDrawer::StartPage(int index) {
     page_ = index;
     spanLeft_ = 0;
     font_ = &FontById(document_.PageFont(index));
+}
+
+const std::vector<uint16_t>& RecordDrawer::CodeGlyphs(const TextRun& run) {
+    glyphs_.clear();
+    if (run.face < 0 || run.face >= FaceCount()) {
+        return glyphs_;
+    }
+    auto found = codeGlyphs_.find(run.face);
+    if (found == codeGlyphs_.end()) {
+        std::array<uint16_t, 256> table{};
+        for (unsigned code = 0; code < 256; ++code) {
+            table[code] = pdf::CodeGlyph(FaceById(run.face).Sfnt(), static_cast<uint8_t>(code));
+        }
+        found = codeGlyphs_.emplace(run.face, table).first;
+    }
+    for (const char code : run.codes) {
+        glyphs_.push_back(found->second[static_cast<uint8_t>(code)]);
+    }
+    return glyphs_;
 }
 
 namespace {

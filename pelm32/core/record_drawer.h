@@ -4,10 +4,13 @@
 // printer) draws one page the same way.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "pelm32/core/fonts.h"
 #include "pelm32/core/spool_records.h"
@@ -55,6 +58,9 @@ class RecordDrawer {
     // and copy, where the glyphs alone do not give it.
     virtual void BeginActualText(std::u32string_view) {}
     virtual void EndActualText() {}
+    // A Windows1252 run's codes as its face's glyph ids, for the outputs
+    // that draw by glyph id (the painters); valid until the next call.
+    const std::vector<uint16_t>& CodeGlyphs(const TextRun& run);
 
     const Document& document_;
 
@@ -68,6 +74,8 @@ class RecordDrawer {
     const Font* font_ = nullptr;
     int spanLeft_ = 0;  // runs still to come in the open actual text
     TextLayout layout_;
+    std::map<int, std::array<uint16_t, 256>> codeGlyphs_;
+    std::vector<uint16_t> glyphs_;
 };
 
 }  // namespace pelm32

@@ -145,24 +145,10 @@ void PagePainter::DrawGlyphs(const QRawFont& raw, double x, double baseline, dou
 }
 
 void PagePainter::DrawCodes(const TextRun& run) {
-    if (run.face < 0 || run.face >= FaceCount()) {
-        return;
-    }
-    auto found = codeGlyphs_.find(run.face);
-    if (found == codeGlyphs_.end()) {
-        std::array<uint16_t, 256> table{};
-        for (unsigned code = 0; code < 256; ++code) {
-            table[code] = pdf::CodeGlyph(FaceById(run.face).Sfnt(), static_cast<uint8_t>(code));
-        }
-        found = codeGlyphs_.emplace(run.face, table).first;
-    }
-    glyphs_.clear();
-    for (const char code : run.codes) {
-        glyphs_.push_back(found->second[static_cast<uint8_t>(code)]);
-    }
+    const std::vector<uint16_t>& glyphs = CodeGlyphs(run);
     TextRun coded = run;
-    coded.count = glyphs_.size();
-    DrawRun(coded, glyphs_.data());
+    coded.count = glyphs.size();
+    DrawRun(coded, glyphs.data());
 }
 
 void PagePainter::DrawText(const TextRun& run) {

@@ -5,7 +5,6 @@
 
 #include <QImage>
 #include <QRawFont>
-#include <array>
 #include <map>
 #include <memory>
 #include <utility>
@@ -44,9 +43,7 @@ class PagePainter : public RecordDrawer {
     QPainter* painter_ = nullptr;
     int error_ = 0;
     std::map<std::pair<int, double>, QRawFont> rawFonts_;
-    std::map<int, std::array<uint16_t, 256>> codeGlyphs_;
     std::map<int32_t, QImage> images_;
-    std::vector<uint16_t> glyphs_;
     QList<quint32> indexes_;
     QList<QPointF> positions_;
 };

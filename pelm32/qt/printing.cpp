@@ -3,10 +3,10 @@
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrinter>
-#include <cmath>
 #include <cstdio>
 
 #include "pelm32/core/document.h"
+#include "pelm32/core/sheet_placement.h"
 #include "pelm32/core/spool.h"
 #include "pelm32/qt/page_painter.h"
 
@@ -17,12 +17,6 @@ namespace {
 QPageSize PaperPageSize(const Paper& paper) {
     return QPageSize(&paper == &kLetter ? QPageSize::Letter : QPageSize::A4);
 }
-
-// Where a page goes on the sheet, in points: its scale and its top left.
-struct SheetPlacement {
-    double scale = 1;
-    QPointF origin;
-};
 
 // What the printer can print on: the sheet less the margins it reports,
 // which a full-page layout keeps as its minimum ones. Its paint rectangle
@@ -36,16 +30,10 @@ QRectF PrintableArea(const QPageLayout& layout) {
 
 SheetPlacement PlaceOnSheet(const Document& document, const QPageLayout& layout) {
     const QRectF sheet = layout.fullRectPoints();
-    const bool sameSize = std::abs(sheet.width() - document.PageWidth()) < 1 &&
-                          std::abs(sheet.height() - document.PageHeight()) < 1;
-    if (sameSize) {
-        return {};
-    }
     const QRectF printable = PrintableArea(layout);
-    const double scale = std::min(printable.width() / document.PageWidth(),
-                                  printable.height() / document.PageHeight());
-    const QSizeF placed(document.PageWidth() * scale, document.PageHeight() * scale);
-    return {scale, printable.center() - QPointF(placed.width() / 2, placed.height() / 2)};
+    return pelm32::PlaceOnSheet(
+        document.PageWidth(), document.PageHeight(), sheet.width(), sheet.height(),
+        {printable.x(), printable.y(), printable.width(), printable.height()});
 }
 
 }  // namespace
@@ -81,7 +69,7 @@ bool PrintDocument(const Document& document, QPrinter& printer) {
             break;
         }
         painter.save();
-        painter.translate(placement.origin * pointsToDevice);
+        painter.translate(placement.x * pointsToDevice, placement.y * pointsToDevice);
         painter.scale(placement.scale, placement.scale);
         painted = pages.Paint(painter, index);
         painter.restore();
