@@ -4,7 +4,11 @@
 # system's open-file dialog; the sample report's path and Alt+P give a
 # 3-page PDF whose text is the Linux build's; a second Print never replaces
 # the first; a report that another program holds gives the "Fenwarth Error"
-# box; Alt+Q ends the program with 0.
+# box; Alt+Q ends the program with 0. Then with the engine's preview: Print
+# opens it over the disabled dialog; Ctrl+P prints through the system's
+# print dialog to printers of a CUPS scheduler of the test's own (A4 as
+# laid out, Letter scaled to fit); Escape closes it; a long report shows
+# the progress window, whose Cancel leaves no PDF.
 # Usage: smoke_test.sh PELMDEMO_EXE FILE_HOLDER_EXE EXAMPLES [LINUX_PELMDEMO] [SCREENSHOTS]
 set -euo pipefail
 
@@ -15,13 +19,15 @@ linux_program="${4:+$(realpath "$4")}"
 screenshots="${5:+$(realpath "$5")}"
 caption='^pelm Print and Preview Watermark Demo$'
 
-for tool in Xvfb xdotool wine wineserver pdfinfo pdftotext pdffonts pdfimages; do
+for tool in Xvfb xdotool wine wineserver pdfinfo pdftotext pdffonts pdfimages gs ps2pdf lpstat; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed"; exit 1; }
 done
 # shellcheck source=tests/windows/wine_prefix.sh
 source "$(dirname "$0")/wine_prefix.sh"
 # shellcheck source=tests/x_session.sh
 source "$(dirname "$0")/../x_session.sh"
+# shellcheck source=tests/windows/cups_server.sh
+source "$(dirname "$0")/cups_server.sh"
 
 work="$(mktemp -d)"
 xvfb_pid=""
@@ -31,6 +37,7 @@ cleanup() {
     if [ -n "$app_pid" ]; then kill "$app_pid" 2>/dev/null || true; fi
     if [ -n "$holder_pid" ]; then touch "$work/examples/locked.txt.release" 2>/dev/null || true; fi
     if [ -n "${WINEPREFIX:-}" ]; then wine_prefix_stop; fi
+    cups_server_stop
     if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
     wait 2>/dev/null || true
     rm -rf "$work"
@@ -180,6 +187,78 @@ wait_pdfs "$work/out" 3
 
 quit "$wid"
 echo "PASS: Alt+Q ends the program with exit code 0"
+
+# --- The engine's preview, printing and progress window ---
+# Each page's inked box, "left bottom right top" in points, by Ghostscript.
+ink_boxes() { gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=bbox "$1" 2>&1 | awk '/HiResBoundingBox/ {print $2, $3, $4, $5}'; }
+
+# Ctrl+P in the preview, the keys given in the print dialog; waits for the
+# printer's job and checks its pages: their size, and their ink where the
+# PDF's lies, scaled by scale and moved to (x, top) from the sheet's top left.
+print_from_preview() {
+    local printer="$1" keys="$2" size="$3" scale="$4" x="$5" top="$6" dialog
+    xdotool windowfocus --sync "$preview_wid"
+    xdotool key ctrl+p
+    dialog=$(wait_window '^Print$')
+    xdotool windowfocus --sync "$dialog"
+    # shellcheck disable=SC2086 # one key a word
+    xdotool key $keys
+    wait_gone '^Print$'
+    job_done() { [ -s "$cups/$printer.out" ] && [ -z "$(lpstat -o "$printer" 2>/dev/null)" ]; }
+    poll_until 600 job_done || fail "no job printed on $printer: $(tail "$cups/log/error_log")"
+    ps2pdf "$cups/$printer.out" "$work/$printer.pdf"
+    pdfinfo "$work/$printer.pdf" | grep -q "^Pages: *3$" || fail "$printer did not print 3 pages"
+    pdfinfo "$work/$printer.pdf" | grep -q "^Page size: *$size pts" ||
+        fail "$printer printed on $(pdfinfo "$work/$printer.pdf" | grep 'Page size')"
+    local sheet_height="${size#* x }"
+    paste -d ' ' <(ink_boxes "$preview_pdf") <(ink_boxes "$work/$printer.pdf") | awk \
+        -v s="$scale" -v x="$x" -v top="$top" -v page=841.89 -v sheet="$sheet_height" '
+        function off(a, b) { d = a - b; return d > 1 || d < -1 }
+        off(x + s * $1, $5) || off(sheet - top - s * (page - $2), $6) ||
+        off(x + s * $3, $7) || off(sheet - top - s * (page - $4), $8) {
+            print "page " NR ": the PDF'"'"'s ink " $1, $2, $3, $4 " printed at " $5, $6, $7, $8; bad = 1 }
+        END { exit bad }' >"$work/ink.diff" || fail "$printer put the marks elsewhere: $(cat "$work/ink.diff")"
+}
+
+cups_server_start
+cups_add_printer a4 A4
+cups_add_printer letter Letter
+/usr/sbin/lpadmin -d a4
+mkdir "$work/preview-out"
+awk 'BEGIN { for (i = 0; i < 300000; i++) printf "line %07d of a long report\r\n", i }' \
+    >"$work/examples/long.txt"
+(cd "$work/examples" && PELM32_PREVIEW=1 PELM32_OUTPUT_DIR="$(windows_path "$work/preview-out")" \
+    exec wine "$program") >"$work/program.log" 2>&1 &
+app_pid=$!
+wid=$(wait_window "$caption")
+print_path "$wid" "$(windows_path "$work/examples/sample-report.txt")"
+preview_title='^Hestrel PELM Demo - .*Hestrel PELM Demo.pdf - Print Preview$'
+preview_wid=$(wait_window "$preview_title")
+preview_pdf="$work/preview-out/Hestrel PELM Demo.pdf"
+[ -f "$preview_pdf" ] || fail "no PDF before the preview: $(ls "$work/preview-out")"
+screenshot "$preview_wid" windows-print-preview.png
+xdotool windowfocus "$wid" 2>/dev/null || true
+xdotool key alt+q
+sleep 0.5
+kill -0 "$app_pid" 2>/dev/null || fail "the dialog took Quit while the preview was open"
+echo "PASS: Print opens the preview; the dialog is disabled while it is open"
+
+# The Letter printer's printable area is its sheet less 12 points each side.
+print_from_preview a4 Return "595 x 842" 1 0 0
+print_from_preview letter "Down Return" "612 x 792" 0.912227 34.50 12
+echo "PASS: Ctrl+P prints on A4 as laid out and on Letter fitted to the printable area, centred"
+
+xdotool windowfocus --sync "$preview_wid"
+xdotool key Escape
+wait_gone "$preview_title"
+echo "PASS: Escape closes the preview"
+
+print_path "$wid" "$(windows_path "$work/examples/long.txt")"
+answer_window '^Printing - Hestrel PELM Demo$' windows-progress-window.png Escape
+quit "$wid"
+[ "$(find "$work/preview-out" -type f | wc -l)" = 1 ] ||
+    fail "Cancel left files behind: $(ls "$work/preview-out")"
+echo "PASS: a long report shows the progress window, and Cancel there leaves no PDF"
 
 # --- The Linux build on the same report: the same text ---
 if [ -n "$linux_program" ]; then
