@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <tuple>
 
+#include "pelm32/core/desktop.h"
 #include "pelm32/core/document.h"
+#include "pelm32/core/native_file.h"
 #include "pelm32/core/preview_pages.h"
 #include "pelm32/win32/page_painter_gdi.h"
 #include "pelm32/win32/printing_gdi.h"
@@ -74,6 +76,7 @@ class PreviewWindow {
     PreviewWindow(const PreviewWindow&) = delete;
     PreviewWindow& operator=(const PreviewWindow&) = delete;
 
+    bool Good() const { return frame_ != nullptr && view_ != nullptr; }
     // Until the user closes it.
     void Run();
 
@@ -125,6 +128,9 @@ PreviewWindow::PreviewWindow(const Document& document, const std::string& pdfPat
     frame_ = CreateWindowExW(0, kFrameClass, title.c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                              CW_USEDEFAULT, CW_USEDEFAULT, 800, 600, owner, nullptr,
                              GetModuleHandleW(nullptr), this);
+    if (frame_ == nullptr) {
+        return;
+    }
     for (const auto& button : kButtons) {
         AddControl(frame_, L"BUTTON", button.text, BS_PUSHBUTTON, button.command);
     }
@@ -132,7 +138,9 @@ PreviewWindow::PreviewWindow(const Document& document, const std::string& pdfPat
     view_ = CreateWindowExW(WS_EX_CLIENTEDGE, kViewClass, L"",
                             WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL, 0, 0, 0, 0, frame_,
                             nullptr, GetModuleHandleW(nullptr), this);
-    PlaceOnScreen();
+    if (view_ != nullptr) {
+        PlaceOnScreen();
+    }
 }
 
 PreviewWindow::~PreviewWindow() {
@@ -544,6 +552,11 @@ void PreviewWindow::Run() {
 
 void ShowPreview(const Document& document, const std::string& pdfPath) {
     PreviewWindow preview(document, pdfPath);
+    if (!preview.Good()) {
+        ShowFailureBox("The PDF \"" + pdfPath + "\" is written, but its preview cannot open: " +
+                       native::ErrorText(static_cast<int>(GetLastError())) + ".");
+        return;
+    }
     preview.Run();
 }
 

@@ -41,7 +41,7 @@ PrinterSheet SheetOf(HDC printer) {
 }
 
 // The default printer's settings with the document's paper, portrait.
-void ChoosePaper(const Document& document, HGLOBAL settings) {
+void ChooseDocumentPaper(const Document& document, HGLOBAL settings) {
     auto* mode = static_cast<DEVMODEW*>(GlobalLock(settings));
     if (mode == nullptr) {
         return;
@@ -88,7 +88,12 @@ bool PrintDocument(const Document& document, HDC printer, int first, int last,
             pages.Paint(printer, index, (placement.x - sheet.printable.x) * sheet.pixelsPerPoint,
                         (placement.y - sheet.printable.y) * sheet.pixelsPerPoint,
                         placement.scale * sheet.pixelsPerPoint);
-        EndPage(printer);
+        if (EndPage(printer) <= 0) {
+            why = "the printer did not take page " + std::to_string(index + 1) + ": " +
+                  native::ErrorText(static_cast<int>(GetLastError()));
+            AbortDoc(printer);
+            return false;
+        }
     }
     if (!painted) {
         why = SpoolReadFailure(pages.Error());
@@ -111,7 +116,7 @@ void PrintWithDialog(const Document& document, HWND owner) {
     dialog.nStartPage = START_PAGE_GENERAL;
     // The default printer's settings first, to choose the document's paper in them.
     if (PrintDlgExW(&dialog) == S_OK && dialog.hDevMode != nullptr) {
-        ChoosePaper(document, dialog.hDevMode);
+        ChooseDocumentPaper(document, dialog.hDevMode);
     }
     PRINTPAGERANGE range{1, static_cast<DWORD>(document.PageTotal())};
     dialog.Flags = PD_RETURNDC | PD_NOSELECTION | PD_NOCURRENTPAGE | PD_USEDEVMODECOPIESANDCOLLATE;

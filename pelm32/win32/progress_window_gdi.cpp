@@ -28,6 +28,7 @@ class GdiProgressWindow final : public ProgressWindow {
     GdiProgressWindow(const GdiProgressWindow&) = delete;
     GdiProgressWindow& operator=(const GdiProgressWindow&) = delete;
     bool ShowProgress(int done, int total) override;
+    bool Good() const { return window_ != nullptr; }
 
   private:
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -65,6 +66,9 @@ GdiProgressWindow::GdiProgressWindow(const std::string& title) {
                               kStyle, (work.left + work.right - frameWidth) / 2,
                               (work.top + work.bottom - frameHeight) / 2, frameWidth, frameHeight,
                               nullptr, nullptr, GetModuleHandleW(nullptr), this);
+    if (window_ == nullptr) {
+        return;
+    }
     label_ = AddControl(window_, L"STATIC", L"", SS_LEFT, kLabel);
     MoveWindow(label_, unit, unit, width, unit, FALSE);
     bar_ = AddControl(window_, PROGRESS_CLASSW, L"", 0, kBar);
@@ -78,7 +82,9 @@ GdiProgressWindow::GdiProgressWindow(const std::string& title) {
 }
 
 GdiProgressWindow::~GdiProgressWindow() {
-    DestroyWindow(window_);
+    if (window_ != nullptr) {
+        DestroyWindow(window_);
+    }
 }
 
 LRESULT CALLBACK GdiProgressWindow::Procedure(HWND window, UINT message, WPARAM wParam,
@@ -139,8 +145,14 @@ bool GdiProgressWindow::ShowProgress(int done, int total) {
 
 }  // namespace
 
+// Null, as without a display, when the system makes no window: the work
+// goes on without one.
 std::unique_ptr<ProgressWindow> OpenProgressWindow(const std::string& title) {
-    return std::make_unique<GdiProgressWindow>(title);
+    auto window = std::make_unique<GdiProgressWindow>(title);
+    if (!window->Good()) {
+        return nullptr;
+    }
+    return window;
 }
 
 }  // namespace pelm32
