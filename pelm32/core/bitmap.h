@@ -18,7 +18,9 @@ struct Bitmap {
 };
 
 // Decodes a bitmap file (BMP, and whatever else the platform reads). False,
-// with the reason in why, when it cannot be read or decoded.
+// with the reason in why, when it cannot be read or decoded; why is
+// kBitmapNotFound when there is no such file.
+constexpr char kBitmapNotFound[] = "not found";
 bool DecodeBitmapFile(const std::string& path, Bitmap& bitmap, std::string& why);
 
 }  // namespace pelm32

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "pelm32/core/fonts.h"
+#include "pelm32/core/native_file.h"
 #include "pelm32/core/text_decoding.h"
 
 namespace pelm32 {
@@ -17,6 +18,19 @@ constexpr double kDefaultPoints = 10.0;
 
 float Bounded(double points, double low, double high) {
     return static_cast<float>(std::clamp(points, low - kGraphicReach, high + kGraphicReach));
+}
+
+// "Logo.bmp not found in /home/me: printed without it".
+std::string BitmapLeftOut(const std::string& path, const std::string& why) {
+    const size_t cut = path.find_last_of(std::string("/") + native::FolderSeparator());
+    if (why != kBitmapNotFound) {
+        return path + " could not be read (" + why + "): printed without it";
+    }
+    const std::string folder = cut == std::string::npos ? native::CurrentFolder()
+                               : cut == 0               ? path.substr(0, 1)
+                                                        : path.substr(0, cut);
+    const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
+    return name + " not found in " + folder + ": printed without it";
 }
 
 }  // namespace
@@ -46,12 +60,23 @@ const Bitmap* Document::Graphic(int32_t graphic) const {
     return bitmap.Empty() ? nullptr : &bitmap;
 }
 
+std::vector<std::string> Document::Notes() const {
+    std::vector<std::string> notes = bitmapNotes_;
+    if (linesPastTheEdge_ > 0) {
+        notes.push_back(std::to_string(linesPastTheEdge_) +
+                        (linesPastTheEdge_ == 1 ? " line runs" : " lines run") +
+                        " past the right edge of the paper: the PDF keeps their whole text");
+    }
+    return notes;
+}
+
 int32_t Document::AddGraphic(const char* fileName) {
     const std::string path = fileName == nullptr ? "" : fileName;
     Bitmap bitmap;
     std::string why;
     if (!DecodeBitmapFile(path, bitmap, why)) {
         std::fprintf(stderr, "pelm32: bitmap \"%s\" not drawn: %s\n", path.c_str(), why.c_str());
+        bitmapNotes_.push_back(BitmapLeftOut(path, why));
         bitmap = Bitmap();
     }
     graphics_.push_back(std::move(bitmap));
@@ -59,6 +84,7 @@ int32_t Document::AddGraphic(const char* fileName) {
 }
 
 void Document::SetFont(double points, const char* faceName) {
+    FlushNumber();
     if (!(points > 0.0 && points <= 1000.0)) {
         return;  // keeps the font in use rather than drawing nothing or too much
     }
@@ -83,12 +109,16 @@ void Document::Text(float x, float y, const char* text) {
     }
     const double left = x * kPointsPerInch;
     const double top = y * kPointsPerInch;
+    const bool follows = pendingNumber_ && pendingNumber_->top == static_cast<float>(top) &&
+                         pendingNumber_->left < left;
+    FlushNumber(follows ? left : 0.0);
     if (!LineBoxOnPage(left, top)) {
         return;
     }
     TextCursor cursor(text, std::strlen(text));
     layout_.Lay(FontById(font_), left, PageWidth(), cursor);
     records_.Runs(layout_, static_cast<float>(top + FontById(font_).Ascent()));
+    linesPastTheEdge_ += layout_.PastTheEdge() ? 1 : 0;
     if (!layout_.Runs().empty()) {
         lineTop_ = top;
         lineInkEnd_ = layout_.InkEnd();
@@ -96,13 +126,22 @@ void Document::Text(float x, float y, const char* text) {
 }
 
 void Document::AppendNumberRecord(Record kind, float x, float y) {
+    FlushNumber();
     const double left = x * kPointsPerInch;
     const double top = y * kPointsPerInch;
     if (!LineBoxOnPage(left, top)) {
         return;
     }
-    records_.Number(kind, static_cast<float>(left), static_cast<float>(top),
-                    static_cast<float>(top == lineTop_ ? lineInkEnd_ : 0.0));
+    pendingNumber_ = PendingNumber{kind, static_cast<float>(left), static_cast<float>(top),
+                                   static_cast<float>(top == lineTop_ ? lineInkEnd_ : 0.0)};
+}
+
+void Document::FlushNumber(double rightLimit) {
+    if (pendingNumber_) {
+        const PendingNumber& n = *pendingNumber_;
+        records_.Number(n.kind, n.left, n.top, n.leftLimit, static_cast<float>(rightLimit));
+        pendingNumber_.reset();
+    }
 }
 
 void Document::PageNumber(float x, float y) {
@@ -114,6 +153,7 @@ void Document::PageCount(float x, float y) {
 }
 
 void Document::DrawGraphic(int32_t graphic, float left, float top, float right, float bottom) {
+    FlushNumber();
     if (Graphic(graphic) == nullptr) {
         return;
     }
@@ -129,11 +169,13 @@ void Document::DrawGraphic(int32_t graphic, float left, float top, float right, 
 }
 
 void Document::NewPage() {
+    FlushNumber();
     pages_.push_back({spool_.Size(), font_});
     lineTop_ = -1;
 }
 
 bool Document::Finish() {
+    FlushNumber();
     return spool_.Flush();
 }
 

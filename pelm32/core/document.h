@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,9 @@ class Document {
     const SpoolFile& Spool() const { return spool_; }
     // The bitmap of an id; null when the id is unknown or it did not load.
     const Bitmap* Graphic(int32_t graphic) const;
+    // What the user should know of a document that prints all the same: a
+    // bitmap left out, lines the paper cuts. One sentence each.
+    std::vector<std::string> Notes() const;
 
   private:
     struct PageStart {
@@ -63,6 +67,9 @@ class Document {
     };
     bool LineBoxOnPage(double x, double top) const;
     void AppendNumberRecord(Record kind, float x, float y);
+    // A page number or count waits for what is drawn next: text after it on
+    // its line limits how far it may reach.
+    void FlushNumber(double rightLimit = 0);
 
     std::string title_;
     const Paper& paper_;
@@ -71,11 +78,20 @@ class Document {
     RecordWriter records_{spool_};
     std::vector<PageStart> pages_;
     std::vector<Bitmap> graphics_;
+    std::vector<std::string> bitmapNotes_;
+    int linesPastTheEdge_ = 0;
     int font_;
     TextLayout layout_;
     // The last text drawn on the page: its top and where its ink ends.
     double lineTop_ = -1;
     double lineInkEnd_ = 0;
+    struct PendingNumber {
+        Record kind;
+        float left;
+        float top;
+        float leftLimit;
+    };
+    std::optional<PendingNumber> pendingNumber_;
 };
 
 }  // namespace pelm32

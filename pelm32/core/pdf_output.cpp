@@ -101,6 +101,13 @@ std::string FirstBytes(const std::string& text, size_t bytes) {
     return text.substr(0, bytes);
 }
 
+// Whether a C1 control character (U+0080 to U+009F, C2 80 to C2 9F in
+// UTF-8) starts at i: a control character like those below U+0020.
+bool C1Control(const std::string& text, size_t i) {
+    const auto byte = [&text](size_t at) { return static_cast<unsigned char>(text[at]); };
+    return byte(i) == 0xC2 && i + 1 < text.size() && byte(i + 1) >= 0x80 && byte(i + 1) <= 0x9F;
+}
+
 // Without leading dots (no hidden file) and surrounding spaces.
 std::string Trimmed(const std::string& text) {
     const size_t first = text.find_first_not_of(". ");
@@ -118,8 +125,13 @@ std::string OutputFolder(const Settings& settings) {
 
 std::string OutputFileName(const std::string& title, int attempt, size_t nameLimit) {
     std::string base;
-    for (const char c : title) {
-        base += native::NameByteAllowed(c) ? c : '_';
+    for (size_t i = 0; i < title.size(); ++i) {
+        if (C1Control(title, i)) {
+            base += '_';
+            ++i;
+        } else {
+            base += native::NameByteAllowed(title[i]) ? title[i] : '_';
+        }
     }
     // Room for the longest suffix any attempt takes, so every attempt's
     // name starts the same.

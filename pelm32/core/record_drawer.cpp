@@ -51,7 +51,8 @@ std::string CodePointDigits(char32_t c) {
 
 void RecordDrawer::DrawNumber(const SpoolRecord& record) {
     const long number = record.kind == Record::PageNumber ? page_ + 1 : document_.PageTotal();
-    layout_.LayNumber(*font_, record.x, record.leftLimit, document_.PageWidth(), number);
+    layout_.LayNumber(*font_, record.x, record.leftLimit, record.rightLimit, document_.PageWidth(),
+                      number);
     DrawLaidOut(layout_, record.y + font_->Ascent());
 }
 

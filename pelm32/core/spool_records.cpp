@@ -62,11 +62,12 @@ void RecordWriter::Glyphs(const TextLayout& layout, const LaidRun& run) {
     }
 }
 
-void RecordWriter::Number(Record kind, float x, float top, float leftLimit) {
+void RecordWriter::Number(Record kind, float x, float top, float leftLimit, float rightLimit) {
     Kind(kind);
     spool_.AppendValue(x);
     spool_.AppendValue(top);
     spool_.AppendValue(leftLimit);
+    spool_.AppendValue(rightLimit);
 }
 
 void RecordWriter::Graphic(int32_t graphic, const float (&rect)[4]) {
@@ -173,7 +174,7 @@ bool RecordReader::Next(SpoolRecord& record) {
         case Record::PageNumber:
         case Record::PageCount:
             return ReadValue(record, record.x) && ReadValue(record, record.y) &&
-                   ReadValue(record, record.leftLimit);
+                   ReadValue(record, record.leftLimit) && ReadValue(record, record.rightLimit);
         case Record::Graphic:
             return ReadValue(record, record.graphic) &&
                    Read(record, record.rect, sizeof record.rect);

@@ -20,7 +20,8 @@ enum class Record : uint8_t {
                  //   float dx, float dy, float scale, uint32 characters),
                  //   uint32 m, m x uint32 character (the text);
                  // Missing: float width, uint16 0, uint32 character (n is 1)
-    PageNumber,  // float x, float top, float leftLimit (where the text before it on its line ends)
+    PageNumber,  // float x, float top, float leftLimit (where the text before it on its line
+                 // ends), float rightLimit (where the text after it starts; 0 for none)
     PageCount,   // the same
     Graphic,     // int32 graphic id, float left, top, right, bottom
 };
@@ -33,7 +34,7 @@ class RecordWriter {
     // The runs of a laid-out text, on one baseline.
     void Runs(const TextLayout& layout, float baseline);
     // kind is PageNumber or PageCount.
-    void Number(Record kind, float x, float top, float leftLimit);
+    void Number(Record kind, float x, float top, float leftLimit, float rightLimit);
     void Graphic(int32_t graphic, const float (&rect)[4]);
 
   private:
@@ -49,8 +50,9 @@ struct SpoolRecord {
     // Run: x and baseline; PageNumber and PageCount: x and top.
     float x = 0;
     float y = 0;
-    float leftLimit = 0;  // PageNumber and PageCount
-    int32_t face = 0;     // Run
+    float leftLimit = 0;   // PageNumber and PageCount
+    float rightLimit = 0;  // PageNumber and PageCount
+    int32_t face = 0;      // Run
     Encoding encoding = Encoding::Windows1252;
     std::string codes;                 // Run, Windows1252
     std::vector<uint16_t> glyphs;      // Run, other encodings

@@ -5,16 +5,10 @@
 
 namespace pelm32 {
 
-namespace {
-
-// How far past the page's right edge a shaped line is read: a
-// right-to-left run that crosses the edge shows its later characters
-// further left, so they may still be on the page.
-constexpr size_t kBeyondThePage = 256;
-
-}  // namespace
+namespace {}  // namespace
 
 void TextLayout::Clear() {
+    pastTheEdge_ = false;
     runs_.clear();
     codes_.clear();
     glyphs_.clear();
@@ -34,6 +28,7 @@ void TextLayout::Lay(const Font& font, double x, double pageWidth, TextCursor& c
         LayShaped(font, x, pageWidth, again);
     }
     JoinSpans();
+    pastTheEdge_ = inkEnd_ > pageWidth;
 }
 
 // Neighbouring runs whose text is given whole share one span, so readers
@@ -63,8 +58,9 @@ bool TextLayout::LayGlyphByGlyph(const Font& font, double x, double pageWidth, T
     size_t inkRuns = 0;
     size_t inkCodes = 0;
     size_t inkGlyphs = 0;
+    size_t past = 0;
     char32_t c;
-    while (pen < pageWidth && cursor.Next(c)) {
+    while ((pen < pageWidth || past++ < kKeptPastTheEdge) && cursor.Next(c)) {
         const Placement& place = font.Place(c);
         if (place.kind == Placement::Shaped) {
             return false;
@@ -103,7 +99,9 @@ void TextLayout::LayShaped(const Font& font, double x, double pageWidth, TextCur
     double logical = x;
     size_t beyond = 0;
     char32_t c;
-    while ((logical < pageWidth || ++beyond <= kBeyondThePage) && cursor.Next(c)) {
+    // Read past the edge too: a right-to-left run that crosses it shows its
+    // later characters further left, on the page.
+    while ((logical < pageWidth || ++beyond <= kKeptPastTheEdge) && cursor.Next(c)) {
         line_ += c;
         logical += font.Place(c).width * scale;
     }
@@ -139,7 +137,7 @@ void TextLayout::LayShaped(const Font& font, double x, double pageWidth, TextCur
     // right-to-left phrase in the order its words come.
     std::vector<std::pair<size_t, LaidRun>> written;
     double pen = x;
-    for (size_t i = 0; i < last && pen < pageWidth; ++i) {
+    for (size_t i = 0; i < last; ++i) {
         const size_t before = runs_.size();
         pen += LayItem(font, items_[i], pen);
         if (!blank(items_[i])) {
@@ -291,19 +289,55 @@ double TextLayout::LayItem(const Font& font, const Item& item, double x) {
     return target;
 }
 
-void TextLayout::LayNumber(const Font& font, double x, double leftLimit, double pageWidth,
-                           long number) {
+void TextLayout::LayNumber(const Font& font, double x, double leftLimit, double rightLimit,
+                           double pageWidth, long number) {
     constexpr double kInside = 18.0;
-    constexpr double kGap = 2.0;
+    const double space = font.CellAdvance();
     const std::string digits = std::to_string(number);
     TextCursor measure(digits.data(), digits.size());
     Lay(font, x, HUGE_VAL, measure);
-    if (inkEnd_ > pageWidth - kInside) {
-        const double moved = x - (inkEnd_ - (pageWidth - kInside));
-        x = std::min(x, std::max({moved, leftLimit + kGap, 0.0}));
+    const double natural = inkEnd_ - x;
+    double end = pageWidth - kInside;
+    if (x + natural > end) {
+        x = std::min(x, std::max({end - natural, leftLimit + space, 0.0}));
+    }
+    if (rightLimit > x) {
+        end = std::min(end, rightLimit - space);
+    }
+    if (x + natural > end && end > x && natural > 0.0) {
+        LayCondensed(font, x, digits, static_cast<float>((end - x) / natural));
+        return;
     }
     TextCursor cursor(digits.data(), digits.size());
     Lay(font, x, pageWidth, cursor);
+}
+
+// Digits condensed horizontally by scale, each glyph at its place.
+void TextLayout::LayCondensed(const Font& font, double x, const std::string& digits, float scale) {
+    Clear();
+    const double size = font.Points() / 1000.0;
+    double pen = 0;
+    for (const char digit : digits) {
+        const Placement& place = font.Place(static_cast<unsigned char>(digit));
+        if (place.face < 0 || place.glyph == 0) {
+            continue;
+        }
+        if (runs_.empty() || runs_.back().face != place.face) {
+            LaidRun run{place.face, Encoding::Placed, x, glyphs_.size(), glyphs_.size()};
+            run.places = places_.size();
+            run.textBegin = run.textEnd = text_.size();
+            runs_.push_back(run);
+        }
+        LaidRun& run = runs_.back();
+        glyphs_.push_back(place.glyph);
+        characters_.push_back(static_cast<char32_t>(digit));
+        places_.push_back({static_cast<float>(x + pen * scale - run.x), 0, scale, 1});
+        text_ += static_cast<char32_t>(digit);
+        ++run.end;
+        ++run.textEnd;
+        pen += place.width * size;
+    }
+    inkEnd_ = x + pen * scale;
 }
 
 void TextLayout::Append(const Placement& place, double x, char32_t c) {

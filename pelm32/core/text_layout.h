@@ -66,16 +66,27 @@ struct GlyphPlace {
 
 class TextLayout {
   public:
+    // Characters kept past the page's right edge: the page cuts them, but
+    // the text is in the file, whole for any report line.
+    static constexpr size_t kKeptPastTheEdge = 4096;
+
     // Lays out the cursor's characters in font with the pen starting at x.
-    // Characters wholly left of the page and those starting at or beyond
-    // pageWidth are dropped, and so are trailing blanks: they draw nothing.
+    // Characters wholly left of the page are dropped, and so are trailing
+    // blanks: they draw nothing. Of those starting at or beyond pageWidth,
+    // kKeptPastTheEdge are kept.
     void Lay(const Font& font, double x, double pageWidth, TextCursor& cursor);
+    // Whether the last text laid has ink past the right edge.
+    bool PastTheEdge() const { return pastTheEdge_; }
 
     // Lays out a number's digits the same way. The engine draws page
-    // numbers itself, so it keeps them on the paper: one that would cross
-    // the right edge moves left to end a quarter inch inside it, but no
-    // further than leftLimit, where the text before it on its line ends.
-    void LayNumber(const Font& font, double x, double leftLimit, double pageWidth, long number);
+    // numbers itself, so it keeps them on the paper and readable: one that
+    // would cross the right edge moves left to end a quarter inch inside
+    // it, but no nearer than a space to leftLimit, where the text before it
+    // on its line ends; one that would still reach the edge, or come closer
+    // than a space to rightLimit, where the text after it starts (0 for
+    // none), is condensed to end there, its height and baseline kept.
+    void LayNumber(const Font& font, double x, double leftLimit, double rightLimit,
+                   double pageWidth, long number);
 
     // Where the last character that draws ends, points from the left edge.
     double InkEnd() const { return inkEnd_; }
@@ -104,6 +115,7 @@ class TextLayout {
     void LayShaped(const Font& font, double x, double pageWidth, TextCursor& cursor);
     void Itemize(const Font& font, size_t begin, size_t end, bool rightToLeft);
     double LayItem(const Font& font, const Item& item, double x);
+    void LayCondensed(const Font& font, double x, const std::string& digits, float scale);
     void Append(const Placement& place, double x, char32_t c);
     void AppendFitted(const Font& font, const Placement& place, double x, char32_t c);
     void AppendMissing(const Font& font, const Placement& place, double x, char32_t c);
@@ -117,6 +129,7 @@ class TextLayout {
     std::vector<GlyphPlace> places_;
     std::u32string text_;
     double inkEnd_ = 0;
+    bool pastTheEdge_ = false;
     // The shaped path's working space.
     std::u32string line_;
     std::vector<uint8_t> levels_;

@@ -14,7 +14,9 @@ bool DecodeBitmapFile(const std::string& path, Bitmap& bitmap, std::string& why)
     QImageReader reader(QFile::decodeName(path.c_str()));
     QImage image = reader.read();
     if (image.isNull()) {
-        why = reader.errorString().toStdString();
+        why = reader.error() == QImageReader::FileNotFoundError
+                  ? kBitmapNotFound
+                  : reader.errorString().toStdString();
         return false;
     }
     image = image.convertToFormat(QImage::Format_ARGB32);

@@ -569,6 +569,17 @@ TEST_F(EngineTest, HugeTextCostsOnlyWhatFitsOnThePage) {
     EXPECT_EQ(text.find("LEFTCUT"), std::string::npos);
 }
 
+// The page cuts a long line, but its whole text is in the page's content.
+TEST_F(EngineTest, ALineLongerThanThePaperKeepsItsWholeTextInThePdf) {
+    const std::string line = std::string(480, 'x') + "LINE-END-MARK";
+    const int32_t doc = pmStartDoc(0, "Long", nullptr, 0, 1, 0, 7, 8);
+    pmText(doc, 0.5f, 1.0f, 0, line.c_str());
+    pmFinishDoc(doc, 0);
+    const std::string content = RunCommand("qpdf --qdf --object-streams=disable " +
+                                           Quoted(Pdf("Long.pdf")) + " - 2>/dev/null");
+    EXPECT_NE(content.find("xxLINE-END-MARK"), std::string::npos);
+}
+
 TEST_F(EngineTest, AnAbandonedDocumentLeavesNothingBehind) {
     const std::string spoolFolder = MakeTempFolder("pelm32-spool");
     int status = -1;

@@ -163,11 +163,13 @@ int PdfPageCount(const std::string& path) {
     return -1;
 }
 
-std::vector<Word> PdfWords(const std::string& path) {
+std::vector<Word> PdfWords(const std::string& path, int onlyPage) {
     std::vector<Word> words;
-    std::istringstream html(Run("pdftotext -bbox " + Quoted(path) + " - 2>/dev/null"));
+    const std::string pages =
+        onlyPage > 0 ? " -f " + std::to_string(onlyPage) + " -l " + std::to_string(onlyPage) : "";
+    std::istringstream html(Run("pdftotext -bbox" + pages + " " + Quoted(path) + " - 2>/dev/null"));
     std::string line;
-    int page = 0;
+    int page = onlyPage > 0 ? onlyPage - 1 : 0;
     while (std::getline(html, line)) {
         if (line.find("<page ") != std::string::npos) {
             ++page;

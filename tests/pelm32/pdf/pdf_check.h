@@ -40,7 +40,7 @@ struct Word {
     double xMin, yMin, xMax, yMax;
     std::string text;
 };
-std::vector<Word> PdfWords(const std::string& path);
+std::vector<Word> PdfWords(const std::string& path, int page = 0);  // page 0: all
 
 // A page (1-based) as poppler renders it in grey at dpi, one byte a pixel,
 // rows from the top; no pixels when it could not be rendered.
