@@ -15,7 +15,7 @@ packages=(
     clang libclang-rt-14-dev
     xvfb xdotool x11-utils procps locales weston desktop-file-utils
     enscript a2ps ghostscript
-    cups
+    cups libcups2-dev
     "$@"
 )
 

@@ -8,12 +8,12 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPointer>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -168,6 +168,11 @@ class PreviewDialog : public QDialog {
         view_ = new PagesView(document, scroll_);
         scroll_->setWidget(view_);
         layout->addWidget(scroll_, 1);
+        status_ = new QStatusBar(this);
+        notes_ = new QLabel(status_);
+        status_->addWidget(notes_, 1);
+        layout->addWidget(status_);
+        ShowStatus();
         BuildTools(*tools);
         PlaceOnScreen();
         scroll_->setFocus();
@@ -345,15 +350,32 @@ class PreviewDialog : public QDialog {
     void Print() {
         QPrinter printer(QPrinter::HighResolution);
         SetUpPrinter(document_, printer);
-        QPrintDialog dialog(&printer, this);
-        dialog.setMinMax(1, document_.PageTotal());
-        dialog.setOption(QAbstractPrintDialog::PrintPageRange);
-        if (dialog.exec() == QDialog::Accepted) {
-            PrintDocument(document_, printer);
+        if (AskForPrinter(document_, printer, this)) {
+            const bool sent = PrintDocument(document_, printer);
+            const QString to = printer.outputFileName().isEmpty() ? printer.printerName()
+                                                                  : printer.outputFileName();
+            printed_ = sent ? tr("Sent to %1").arg(to) : tr("Nothing printed");
+            ShowStatus();
         }
     }
 
+    // The status line: what became of the last Print, and what the user
+    // should know of the document.
+    void ShowStatus() {
+        QStringList parts;
+        if (!printed_.isEmpty()) {
+            parts << printed_;
+        }
+        for (const std::string& note : document_.Notes()) {
+            parts << QString::fromStdString(note);
+        }
+        notes_->setText(parts.join(QStringLiteral("; ")));
+    }
+
     const Document& document_;
+    QStatusBar* status_;
+    QLabel* notes_;
+    QString printed_;
     PagesScroller* scroll_;
     PagesView* view_;
     QSpinBox* page_ = nullptr;

@@ -4,18 +4,24 @@
 #include <gtest/gtest.h>
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
 #include <QWindow>
 
+#include <unistd.h>
+
 #include <functional>
+#include <string>
 
 #include "pelm32/core/document.h"
+#include "pelm32/core/native_file.h"
 #include "pelm32/qt/preview.h"
 #include "pelm32/qt/qt_setup.h"
 
@@ -130,6 +136,41 @@ TEST_F(PreviewTest, TheProgramsOtherWindowsAreDisabledWhileItRuns) {
     other.show();
     InPreview(document_, [&other](QWidget*) { EXPECT_FALSE(other.isEnabled()); });
     EXPECT_TRUE(other.isEnabled());
+}
+
+// What printed all the same but not as the report asked is said in the
+// status line: a bitmap not found, lines the paper cuts.
+TEST_F(PreviewTest, TheStatusLineSaysWhatTheDocumentLeftOutOrThePaperCuts) {
+    const std::string folder = pelm32::native::CurrentFolder();
+    const std::string longLine(200, 'x');
+    struct Row {
+        const char* logo;
+        int longLines;
+        std::string status;
+    };
+    const Row rows[] = {
+        {nullptr, 0, ""},
+        {"Logo-not-here.bmp", 0,
+         "Logo-not-here.bmp not found in " + folder + ": printed without it"},
+        {"/no/such/folder/watermark.bmp", 2,
+         "watermark.bmp not found in /no/such/folder: printed without it; 2 lines run past the "
+         "right edge of the paper: the PDF keeps their whole text"},
+    };
+    for (const Row& row : rows) {
+        pelm32::Document document("Notes", pelm32::kA4);
+        if (row.logo != nullptr) {
+            document.AddGraphic(row.logo);
+        }
+        for (int line = 0; line < row.longLines; ++line) {
+            document.Text(1.0f, 1.0f + line, longLine.c_str());
+        }
+        document.Text(1.0f, 5.0f, "a short line");
+        ASSERT_TRUE(document.Finish());
+        InPreview(document, [&row](QWidget* dialog) {
+            EXPECT_EQ(dialog->findChild<QStatusBar*>()->findChild<QLabel*>()->text().toStdString(),
+                      row.status);
+        });
+    }
 }
 
 }  // namespace

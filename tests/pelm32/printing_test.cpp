@@ -9,12 +9,16 @@
 // outermost marks are the words at its edges and its bottom line, so a
 // page's ink box tells where those went, and whether any was cut.
 #include <gtest/gtest.h>
+#include <QApplication>
+#include <QDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -22,6 +26,7 @@
 
 #include "pelm32/core/document.h"
 #include "pelm32/core/document_pdf.h"
+#include "pelm32/core/failures.h"
 #include "pelm32/core/paper.h"
 #include "pelm32/pdf/byte_sink.h"
 #include "pelm32/qt/printing.h"
@@ -37,6 +42,7 @@ using namespace pelm32_test;
 constexpr char kPostScriptModel[] = "drv:///sample.drv/generic.ppd";
 constexpr char kLetterPrinter[] = "letter";
 constexpr char kA4Printer[] = "a4";
+constexpr char kRefusingPrinter[] = "refusing";  // takes no jobs
 
 // Where the report's body starts and how its lines follow, in inches.
 constexpr float kBodyTop = 2.3333335f;
@@ -252,6 +258,13 @@ class PrintingOnCups : public ::testing::Test {
         if (ready) {
             ready = server_->AddFilePrinter(kA4Printer, kPostScriptModel, {"media=a4"});
         }
+        if (ready) {
+            ready = server_->AddFilePrinter(kRefusingPrinter, kPostScriptModel);
+        }
+        if (ready &&
+            std::system((std::string("/usr/sbin/cupsreject ") + kRefusingPrinter).c_str()) != 0) {
+            ready = ::testing::AssertionFailure() << "cupsreject failed";
+        }
         failure_ = ready ? "" : ready.message();
     }
     static void TearDownTestSuite() { server_.reset(); }
@@ -396,6 +409,46 @@ TEST_F(PrintingOnCups, APageRangePrintsThoseDocumentPagesAndNoOther) {
             EXPECT_NE(text.find(top), std::string::npos) << "job page " << page << " lacks " << top;
         }
         EXPECT_TRUE(PrintedAsSent(server_->OutputOf(kA4Printer), pelm32::kA4, InkBoxes(sent)));
+    }
+}
+
+// A printer that takes no jobs: the user is told which refused and why,
+// in the engine's box, not on a standard error no one reads.
+TEST_F(PrintingOnCups, AJobThePrinterRefusesIsToldInTheEnginesBox) {
+    const auto document = EdgeReport(pelm32::kA4, kA4Lines);
+    std::vector<std::string> told;
+    pelm32::SetFailureSeam([&told](const std::string& text) { told.push_back(text); });
+    QPrinter printer(QPrinter::HighResolution);
+    pelm32::SetUpPrinter(*document, printer);
+    printer.setPrinterName(kRefusingPrinter);
+    EXPECT_FALSE(pelm32::PrintDocument(*document, printer));
+    pelm32::SetFailureSeam(nullptr);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find("nothing printed: the printer \"refusing\" refused the job: "),
+              std::string::npos)
+        << told[0];
+    EXPECT_NE(told[0].find("not accepting jobs"), std::string::npos) << told[0];
+}
+
+// The print dialog, taken as it comes, leaves the document's paper,
+// whatever the printer's own default.
+TEST_F(PrintingOnCups, ThePrintDialogKeepsTheDocumentsPaper) {
+    const struct {
+        const char* printer;
+        QPageSize::PageSizeId size;
+    } rows[] = {{kLetterPrinter, QPageSize::A4}, {kA4Printer, QPageSize::A4}};
+    const auto document = EdgeReport(pelm32::kA4, 1);
+    for (const auto& row : rows) {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setPrinterName(row.printer);
+        pelm32::SetUpPrinter(*document, printer);
+        QTimer::singleShot(0, [] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                dialog->accept();
+            }
+        });
+        EXPECT_TRUE(pelm32::AskForPrinter(*document, printer, nullptr)) << row.printer;
+        EXPECT_EQ(printer.pageLayout().pageSize().id(), row.size) << row.printer;
     }
 }
 
