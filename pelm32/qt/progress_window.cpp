@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -47,7 +48,8 @@ bool IsInput(QEvent::Type type) {
     }
 }
 
-// Closing the window is cancelling too.
+// Closing the window is cancelling too, and so are Escape and Return: the
+// window's one button is Cancel.
 class Window : public QWidget {
   public:
     explicit Window(std::function<void()> cancel) : cancel_(std::move(cancel)) {}
@@ -56,6 +58,18 @@ class Window : public QWidget {
     void closeEvent(QCloseEvent* event) override {
         cancel_();
         event->ignore();
+    }
+    void keyPressEvent(QKeyEvent* event) override {
+        switch (event->key()) {
+            case Qt::Key_Escape:
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+                cancel_();
+                event->accept();
+                return;
+            default:
+                QWidget::keyPressEvent(event);
+        }
     }
 
   private:
@@ -143,6 +157,10 @@ QtProgressWindow::QtProgressWindow(const QString& title) {
         window_->move(screen->availableGeometry().center() - window_->rect().center());
     }
     window_->show();
+    window_->activateWindow();
+    // Cancel has the focus, with the frame that shows it.
+    cancel->setFocus(Qt::ActiveWindowFocusReason);
+    window_->setAttribute(Qt::WA_KeyboardFocusChange);
     hold_ = std::make_unique<InputHold>(window_.get());
 }
 

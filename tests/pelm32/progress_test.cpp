@@ -2,12 +2,14 @@
 // the tests set to nothing; headless there is no window at all.
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QWindow>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -93,18 +95,49 @@ TEST_F(ProgressTest, TheWindowShowsPagesSpooledThenPagesWrittenOfAll) {
     }
 }
 
+// Cancel by the mouse, by the keys a dialog cancels with, or by closing:
+// the document is abandoned. Cancel has the focus and shows it.
 TEST_F(ProgressTest, CancelWhileSpoolingAbandonsTheDocument) {
-    ShowWindows([](QWidget* window) { PressCancel(window); });
-    ReportRun run = StartReport();
-    for (const std::string& line : NumberedLines(300)) {
-        ReportLine(run, line);
+    const auto key = [](int code) {
+        return [code](QWidget* window) {
+            QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier);
+            QApplication::sendEvent(window->focusWidget(), &press);
+        };
+    };
+    const struct {
+        const char* how;
+        std::function<void(QWidget*)> cancel;
+    } ways[] = {
+        {"click", PressCancel},
+        {"Escape", key(Qt::Key_Escape)},
+        {"Return", key(Qt::Key_Return)},
+        {"Enter", key(Qt::Key_Enter)},
+        {"close", [](QWidget* window) { window->close(); }},
+    };
+    for (const auto& way : ways) {
+        labels_.clear();
+        bool framed = false;
+        ShowWindows([&way, &framed](QWidget* window) {
+            auto* cancel = window->findChild<QPushButton*>();
+            ASSERT_EQ(QApplication::focusWidget(), cancel) << way.how;
+            const QImage focused = cancel->grab().toImage();
+            cancel->clearFocus();
+            framed = focused != cancel->grab().toImage();
+            cancel->setFocus();
+            way.cancel(window);
+        });
+        ReportRun run = StartReport();
+        for (const std::string& line : NumberedLines(300)) {
+            ReportLine(run, line);
+        }
+        const size_t shown = labels_.size();
+        FinishReport(run);  // the handle is done with: these calls do nothing
+        EXPECT_TRUE(framed) << way.how;
+        EXPECT_EQ(shown, 1u) << way.how;
+        EXPECT_EQ(labels_.size(), shown) << way.how;
+        EXPECT_TRUE(FolderEntries(output_).empty()) << way.how;
+        EXPECT_TRUE(failures_.empty()) << failures_.front();
     }
-    const size_t shown = labels_.size();
-    FinishReport(run);  // the handle is done with: these calls do nothing
-    EXPECT_EQ(shown, 1u);
-    EXPECT_EQ(labels_.size(), shown);
-    EXPECT_TRUE(FolderEntries(output_).empty());
-    EXPECT_TRUE(failures_.empty()) << failures_.front();
 }
 
 TEST_F(ProgressTest, CancelWhileWritingLeavesNoPdf) {
