@@ -10,7 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -28,22 +30,28 @@ constexpr int kUsageError = 1;
 constexpr int kNoDocument = 255;  // the engine started none, or wrote no PDF
 
 const char kUsage[] =
-    "Usage: pelmprint [-o FOLDER] [--paper a4|letter] FILE...\n"
+    "Usage: pelmprint [-o FOLDER] [--paper a4|letter] [--lf] [-v] FILE...\n"
     "Prints each report file as the program's Print does, with no window.\n"
     "\n"
     "  -o, --output FOLDER   write the PDFs there (default: the current folder)\n"
     "      --paper a4|letter the paper (default: the user's, as the engine chooses)\n"
+    "      --lf              read a file whose lines end with LF alone as lines\n"
+    "                        (the program itself ends a line at CR or CR LF only)\n"
+    "  -v, --verbose         also name each PDF written on standard error\n"
     "      --help            show this and end\n"
     "      --version         show the version and end\n"
     "\n"
     "A FILE with * or ? that names no file is a pattern: each file it matches\n"
     "is printed. For each file one line goes to standard output, tab-separated:\n"
     "the file, the PDF written (- for none), its pages, the seconds taken.\n"
-    "Failures go to standard error, one line each.\n"
+    "Failures and warnings go to standard error, one line each.\n"
     "\n"
     "Exit status: 0 when every file printed; else the first failure's run-time\n"
-    "error number (53: file not found, 70: permission denied or locked, ...),\n"
-    "or 255 when the engine wrote no PDF; 1 for a usage error.\n";
+    "error number (53: file not found, 64: bad file name, as a pattern that\n"
+    "matches no file, 70: permission denied or locked, 75: a folder, not a\n"
+    "file, ...), or 255 when the engine wrote no PDF; 1 for a usage error.\n";
+
+constexpr int kNotAFile = 75;  // the run time's path/file access error
 
 struct Request {
     std::string outputFolder;
@@ -51,6 +59,8 @@ struct Request {
     std::vector<std::string> files;
     bool help = false;
     bool version = false;
+    bool lf = false;
+    bool verbose = false;
 };
 
 // False, with the reason in error, for a command line that makes no sense.
@@ -66,6 +76,10 @@ bool ReadCommandLine(int argc, char** argv, Request& request, std::string& error
             request.help = true;
         } else if (argument == "--version") {
             request.version = true;
+        } else if (argument == "--lf") {
+            request.lf = true;
+        } else if (argument == "-v" || argument == "--verbose") {
+            request.verbose = true;
         } else if (argument == "-o" || argument == "--output") {
             request.outputFolder = argv[++i];
         } else if (argument == "--paper") {
@@ -113,7 +127,7 @@ std::set<std::string> Pdfs(const std::string& folder) {
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(folder.empty() ? "." : folder, error)) {
         if (entry.path().extension() == ".pdf") {
-            pdfs.insert(fs::absolute(entry.path()).string());
+            pdfs.insert(fs::absolute(entry.path()).lexically_normal().string());
         }
     }
     return pdfs;
@@ -124,6 +138,56 @@ struct Printed {
     std::string pdf;
     int pages = 0;
     double seconds = 0;
+};
+
+// Whether the file's lines end with LF alone: an LF in its first block
+// and no CR at all there.
+bool LinesEndWithLfAlone(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::string block(64 * 1024, '\0');
+    in.read(block.data(), static_cast<std::streamsize>(block.size()));
+    block.resize(static_cast<size_t>(in.gcount()));
+    return block.find('\n') != std::string::npos && block.find('\r') == std::string::npos;
+}
+
+// A copy of the file with CR LF for each LF alone, in the temporary folder,
+// gone when this is; empty when none could be made.
+class CrLfCopy {
+  public:
+    explicit CrLfCopy(const std::string& file) {
+        std::error_code error;
+        const fs::path folder = fs::temp_directory_path(error);
+        std::random_device random;
+        const fs::path path = folder / ("pelmprint-" + std::to_string(random()) + ".txt");
+        std::ifstream in(file, std::ios::binary);
+        std::ofstream out(path, std::ios::binary);
+        if (error || !in || !out) {
+            return;
+        }
+        path_ = path.string();
+        char previous = '\0';
+        for (char c; in.get(c); previous = c) {
+            if (c == '\n' && previous != '\r') {
+                out.put('\r');
+            }
+            out.put(c);
+        }
+        if (!out.flush()) {
+            path_.clear();
+        }
+    }
+    ~CrLfCopy() {
+        std::error_code ignored;
+        if (!path_.empty()) {
+            fs::remove(path_, ignored);
+        }
+    }
+    CrLfCopy(const CrLfCopy&) = delete;
+    CrLfCopy& operator=(const CrLfCopy&) = delete;
+    const std::string& Path() const { return path_; }
+
+  private:
+    std::string path_;
 };
 
 Printed PrintOne(const std::string& file, const std::string& folder) {
@@ -150,6 +214,33 @@ Printed PrintOne(const std::string& file, const std::string& folder) {
     return printed;
 }
 
+// One file as the request asks: a folder is refused with its own reason,
+// and a file whose lines end with LF alone is warned of, or read through a
+// copy with CR LF when --lf asks.
+Printed PrintFile(const std::string& file, const Request& request, const std::string& folder) {
+    std::error_code error;
+    if (fs::is_directory(file, error)) {
+        std::cerr << "pelmprint: " << file << ": a folder, not a report file" << std::endl;
+        return {kNotAFile, "", 0, 0};
+    }
+    if (!LinesEndWithLfAlone(file)) {
+        return PrintOne(file, folder);
+    }
+    if (!request.lf) {
+        std::cerr << "pelmprint: " << file
+                  << ": lines end with LF alone; they print as one line (--lf reads LF as a "
+                     "line end)"
+                  << std::endl;
+        return PrintOne(file, folder);
+    }
+    const CrLfCopy copy(file);
+    if (copy.Path().empty()) {
+        std::cerr << "pelmprint: " << file << ": no copy with CR LF could be made" << std::endl;
+        return {kNoDocument, "", 0, 0};
+    }
+    return PrintOne(copy.Path(), folder);
+}
+
 int PrintAll(const Request& request) {
     // No window anywhere: the engine makes no preview and shows no box, and
     // the program's boxes become lines on standard error.
@@ -166,10 +257,13 @@ int PrintAll(const Request& request) {
         std::cerr << "pelmprint: " << box.caption << ": " << box.text << std::endl;
         return 1;  // OK
     });
+    if (!request.verbose) {
+        setenv("PELM32_QUIET", "1", 1);
+    }
     int status = 0;
     for (const std::string& name : request.files) {
         for (const std::string& file : Expand(name)) {
-            const Printed printed = PrintOne(file, folder != nullptr ? folder : "");
+            const Printed printed = PrintFile(file, request, folder != nullptr ? folder : "");
             std::printf("%s\t%s\t%d\t%.3f\n", file.c_str(),
                         printed.pdf.empty() ? "-" : printed.pdf.c_str(), printed.pages,
                         printed.seconds);

@@ -182,8 +182,10 @@ void FinishDocument(const OpenDocument& open, std::string& path) {
     if (path.empty()) {
         return;
     }
-    std::fprintf(stderr, "pelm32: wrote \"%s\", %d page%s\n", path.c_str(), document->PageTotal(),
-                 document->PageTotal() == 1 ? "" : "s");
+    if (!document->DocumentSettings().quiet) {
+        std::fprintf(stderr, "pelm32: wrote \"%s\", %d page%s\n", path.c_str(),
+                     document->PageTotal(), document->PageTotal() == 1 ? "" : "s");
+    }
     pelm32::OpenWrittenDocument(*document, path);
 }
 

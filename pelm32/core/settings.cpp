@@ -18,6 +18,7 @@ Settings ReadSettings() {
     settings.paper = Variable("PELM32_PAPER");
     settings.outputFolder = Variable("PELM32_OUTPUT_DIR");
     settings.preview = Variable("PELM32_PREVIEW") != "0";
+    settings.quiet = Variable("PELM32_QUIET") == "1";
     return settings;
 }
 

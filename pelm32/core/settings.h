@@ -14,6 +14,9 @@ struct Settings {
     // PELM32_PREVIEW: a preview (or the system's viewer) after the PDF is
     // written, unless it is "0".
     bool preview = true;
+    // PELM32_QUIET: "1" keeps the line that names each PDF written off
+    // standard error (failures are told all the same).
+    bool quiet = false;
 };
 
 Settings ReadSettings();

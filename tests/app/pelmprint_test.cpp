@@ -157,4 +157,38 @@ TEST_F(PelmprintTest, PaperAndUsage) {
     EXPECT_EQ(version.lines.at(0).at(0).rfind("pelmprint 1.", 0), 0u);
 }
 
+// What a script sees: only failures and warnings on standard error unless
+// asked, the PDF's plain path, a folder told as one, and a file whose lines
+// end with LF alone warned of once, or read by line with --lf.
+TEST_F(PelmprintTest, StandardErrorHoldsFailuresAndWarningsAndLfFilesReadWithLf) {
+    std::ofstream(work_ + "/lf.txt") << "first\n.PAGE.\nsecond\nthird\n";
+    mkdir((work_ + "/folder.txt").c_str(), 0700);
+    const struct {
+        const char* arguments;
+        int status;
+        const char* pages;
+        const char* said;  // the whole of standard error
+    } cases[] = {
+        {"second.txt", 0, "2", ""},
+        {"-v -o out second.txt", 0, "2", "pelm32: wrote \""},
+        {"-o out lf.txt", 0, "1",
+         "pelmprint: lf.txt: lines end with LF alone; they print as one line (--lf reads LF as a "
+         "line end)\n"},
+        {"--lf -o out lf.txt", 0, "2", ""},
+        {"-o out folder.txt", 75, "0", "pelmprint: folder.txt: a folder, not a report file\n"},
+    };
+    for (const auto& c : cases) {
+        const ToolRun run = Pelmprint(c.arguments);
+        EXPECT_EQ(run.status, c.status) << c.arguments << run.errors;
+        ASSERT_EQ(run.lines.size(), 1u) << c.arguments;
+        ASSERT_EQ(run.lines[0].size(), 4u) << c.arguments;
+        EXPECT_EQ(run.lines[0][2], c.pages) << c.arguments;
+        EXPECT_EQ(run.errors.substr(0, std::string(c.said).size()), c.said) << c.arguments;
+        EXPECT_EQ(run.errors.empty(), *c.said == '\0') << c.arguments << run.errors;
+        EXPECT_EQ(run.lines[0][1].find("/./"), std::string::npos) << run.lines[0][1];
+    }
+    EXPECT_NE(pelm32_test::PdfText(work_ + "/Hestrel PELM Demo.pdf").find("one line"),
+              std::string::npos);
+}
+
 }  // namespace
