@@ -161,6 +161,7 @@ TEST_F(PelmprintTest, PaperAndUsage) {
 // asked, the PDF's plain path, a folder told as one, and a file whose lines
 // end with LF alone warned of once, or read by line with --lf.
 TEST_F(PelmprintTest, StandardErrorHoldsFailuresAndWarningsAndLfFilesReadWithLf) {
+    unsetenv("PELM32_OUTPUT_DIR");  // without -o the PDF goes to the current folder
     std::ofstream(work_ + "/lf.txt") << "first\n.PAGE.\nsecond\nthird\n";
     mkdir((work_ + "/folder.txt").c_str(), 0700);
     const struct {
