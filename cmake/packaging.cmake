@@ -13,7 +13,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
 # What the libraries do not say: the faces the reports are printed in.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fontconfig, fonts-liberation2")
+# libqt6svg6: Qt reads the preview's SVG icons through its plugin.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fontconfig, fonts-liberation2, libqt6svg6")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
     "fonts-noto-core, fonts-noto-cjk, fonts-droid-fallback, fonts-symbola, qt6-wayland")
 include(CPack)

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     googletest libgtest-dev
-    qt6-base-dev libgl-dev qt6-wayland
+    qt6-base-dev libgl-dev qt6-wayland libqt6svg6
     zlib1g-dev libdeflate-dev libfontconfig-dev libfreetype-dev
     libharfbuzz-dev libfribidi-dev libharfbuzz-bin
     fonts-liberation2 fonts-dejavu-core fonts-droid-fallback fonts-symbola fontconfig

@@ -51,9 +51,13 @@ bool PreviewPages::Turn(int direction) {
     return true;
 }
 
+// Whole pixels, rounded down: pages at a zoom that fits an area fit it,
+// with no pixel over to scroll to (the keys would scroll it before they
+// turn the pages).
 PixelSize PreviewPages::PagePixels() const {
-    return {static_cast<int>(std::lround(page_.width * zoom_)),
-            static_cast<int>(std::lround(page_.height * zoom_))};
+    constexpr double kSlack = 1e-6;
+    return {static_cast<int>(std::floor(page_.width * zoom_ + kSlack)),
+            static_cast<int>(std::floor(page_.height * zoom_ + kSlack))};
 }
 
 PixelSize PreviewPages::ViewSize() const {

@@ -18,12 +18,19 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+#include <cmath>
 #include <vector>
 
 #include "pelm32/core/document.h"
 #include "pelm32/core/preview_pages.h"
 #include "pelm32/qt/page_painter.h"
 #include "pelm32/qt/printing.h"
+
+// The preview's icons are linked in with the engine, which may be a static
+// library: their registration is asked for, not left to the linker.
+static void LoadPreviewIcons() {
+    Q_INIT_RESOURCE(preview_icons);
+}
 
 namespace pelm32 {
 
@@ -155,7 +162,10 @@ class PreviewDialog : public QDialog {
         setWindowTitle(
             QStringLiteral("%1 - %2 - Print Preview")
                 .arg(QString::fromStdString(document.Title()), QString::fromStdString(pdfPath)));
-        setWindowFlag(Qt::WindowMaximizeButtonHint);
+        // A window of its own kind, not a dialog: window managers let it be
+        // maximised and sized to the screen.
+        setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                       Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
         auto* layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSpacing(0);
@@ -214,11 +224,9 @@ class PreviewDialog : public QDialog {
         move(available.center() - QPoint(size.width() / 2, size.height() / 2));
     }
 
-    QAction* Add(QToolBar& tools, const char* icon, QStyle::StandardPixmap fallback,
-                 const QString& text, const QList<QKeySequence>& keys,
-                 void (PreviewDialog::*slot)()) {
-        QAction* action = tools.addAction(
-            QIcon::fromTheme(QLatin1String(icon), style()->standardIcon(fallback)), text);
+    QAction* Add(QToolBar& tools, const QIcon& icon, const QString& text,
+                 const QList<QKeySequence>& keys, void (PreviewDialog::*slot)()) {
+        QAction* action = tools.addAction(icon, text);
         action->setShortcuts(keys);
         action->setShortcutContext(Qt::WindowShortcut);
         if (!keys.isEmpty()) {
@@ -228,12 +236,24 @@ class PreviewDialog : public QDialog {
         connect(action, &QAction::triggered, this, slot);
         return action;
     }
+    // The theme's icon, else the style's.
+    QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback) const {
+        return QIcon::fromTheme(QLatin1String(name), style()->standardIcon(fallback));
+    }
+    // The theme's icon, else ours.
+    static QIcon ThemeOrOwnIcon(const char* name, const char* own) {
+        return QIcon::fromTheme(QLatin1String(name), OwnIcon(own));
+    }
+    static QIcon OwnIcon(const char* own) {
+        return QIcon(QStringLiteral(":/pelm32/icons/%1.svg").arg(QLatin1String(own)));
+    }
 
     void BuildTools(QToolBar& tools) {
-        Add(tools, "go-first", QStyle::SP_MediaSkipBackward, tr("First"), {Qt::Key_Home},
-            &PreviewDialog::First);
-        Add(tools, "go-previous", QStyle::SP_ArrowBack, tr("Previous"), {},
-            &PreviewDialog::Previous);
+        LoadPreviewIcons();
+        first_ = Add(tools, ThemeIcon("go-first", QStyle::SP_MediaSkipBackward), tr("First"),
+                     {Qt::Key_Home}, &PreviewDialog::First);
+        previous_ = Add(tools, ThemeIcon("go-previous", QStyle::SP_ArrowBack), tr("Previous"), {},
+                        &PreviewDialog::Previous);
         page_ = new QSpinBox(&tools);
         page_->setRange(1, document_.PageTotal());
         page_->setKeyboardTracking(false);
@@ -241,32 +261,39 @@ class PreviewDialog : public QDialog {
         tools.addWidget(new QLabel(QStringLiteral(" / %1 ").arg(document_.PageTotal()), &tools));
         connect(page_, &QSpinBox::valueChanged, this,
                 [this](int value) { Go(value - 1, view_->Pages().PerView()); });
-        Add(tools, "go-next", QStyle::SP_ArrowForward, tr("Next"), {}, &PreviewDialog::Next);
-        Add(tools, "go-last", QStyle::SP_MediaSkipForward, tr("Last"), {Qt::Key_End},
-            &PreviewDialog::Last);
+        next_ = Add(tools, ThemeIcon("go-next", QStyle::SP_ArrowForward), tr("Next"), {},
+                    &PreviewDialog::Next);
+        last_ = Add(tools, ThemeIcon("go-last", QStyle::SP_MediaSkipForward), tr("Last"),
+                    {Qt::Key_End}, &PreviewDialog::Last);
         tools.addSeparator();
-        Add(tools, "zoom-out", QStyle::SP_ArrowDown, tr("Zoom Out"), {QKeySequence::ZoomOut},
+        Add(tools, ThemeOrOwnIcon("zoom-out", "zoom-out"), tr("Zoom Out"), {QKeySequence::ZoomOut},
             &PreviewDialog::ZoomOut);
+        // The zoom in percent, to see and to type.
+        zoom_ = new QSpinBox(&tools);
+        zoom_->setRange(static_cast<int>(PreviewPages::kMinZoom * 100),
+                        static_cast<int>(PreviewPages::kMaxZoom * 100));
+        zoom_->setSuffix(QStringLiteral(" %"));
+        zoom_->setKeyboardTracking(false);
+        zoom_->setToolTip(tr("Zoom"));
+        tools.addWidget(zoom_);
+        connect(zoom_, &QSpinBox::valueChanged, this,
+                [this](int percent) { SetZoom(percent / 100.0); });
         // Ctrl+= too: on most keyboards "+" needs Shift.
-        Add(tools, "zoom-in", QStyle::SP_ArrowUp, tr("Zoom In"),
+        Add(tools, ThemeOrOwnIcon("zoom-in", "zoom-in"), tr("Zoom In"),
             {QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)}, &PreviewDialog::ZoomIn);
-        Add(tools, "zoom-fit-width", QStyle::SP_TitleBarMaxButton, tr("Fit Width"),
-            {QKeySequence(Qt::CTRL | Qt::Key_W)}, &PreviewDialog::FitWidth);
-        Add(tools, "zoom-fit-best", QStyle::SP_TitleBarNormalButton, tr("Fit Page"),
-            {QKeySequence(Qt::CTRL | Qt::Key_0)}, &PreviewDialog::FitPage);
+        Add(tools, OwnIcon("fit-width"), tr("Fit Width"), {QKeySequence(Qt::CTRL | Qt::Key_W)},
+            &PreviewDialog::FitWidth);
+        Add(tools, OwnIcon("fit-page"), tr("Fit Page"), {QKeySequence(Qt::CTRL | Qt::Key_0)},
+            &PreviewDialog::FitPage);
         tools.addSeparator();
         auto* pages = new QActionGroup(this);
         const struct {
             int count;
             const char* icon;
-            QStyle::StandardPixmap fallback;
-        } layouts[] = {{1, "view-paged", QStyle::SP_FileIcon},
-                       {2, "view-dual", QStyle::SP_FileDialogListView},
-                       {4, "view-grid", QStyle::SP_FileDialogDetailedView}};
+        } layouts[] = {{1, "one-page"}, {2, "two-pages"}, {4, "four-pages"}};
         for (const auto& choice : layouts) {
             QAction* action = tools.addAction(
-                QIcon::fromTheme(QLatin1String(choice.icon),
-                                 style()->standardIcon(choice.fallback)),
+                OwnIcon(choice.icon),
                 choice.count == 1 ? tr("One Page") : tr("%1 Pages").arg(choice.count));
             action->setCheckable(true);
             action->setChecked(choice.count == 1);
@@ -279,17 +306,25 @@ class PreviewDialog : public QDialog {
             });
         }
         tools.addSeparator();
-        Add(tools, "document-print", QStyle::SP_DialogSaveButton, tr("Print..."),
-            {QKeySequence::Print}, &PreviewDialog::Print);
-        Add(tools, "window-close", QStyle::SP_DialogCloseButton, tr("Close"), {Qt::Key_Escape},
-            &PreviewDialog::reject);
+        Add(tools, ThemeOrOwnIcon("document-print", "print"), tr("Print..."), {QKeySequence::Print},
+            &PreviewDialog::Print);
+        Add(tools, ThemeIcon("window-close", QStyle::SP_DialogCloseButton), tr("Close"),
+            {Qt::Key_Escape}, &PreviewDialog::reject);
+        Shown();
     }
 
     // Shows what pages_ now holds.
     void Shown() {
+        const PreviewPages& pages = view_->Pages();
         view_->Relayout();
         const QSignalBlocker quiet(page_);
-        page_->setValue(view_->Pages().First() + 1);
+        page_->setValue(pages.First() + 1);
+        const QSignalBlocker quietZoom(zoom_);
+        zoom_->setValue(static_cast<int>(std::lround(pages.Zoom() * 100)));
+        first_->setEnabled(pages.CanTurn(-1));
+        previous_->setEnabled(pages.CanTurn(-1));
+        next_->setEnabled(pages.CanTurn(1));
+        last_->setEnabled(pages.CanTurn(1));
     }
     void Go(int first, int perView) {
         view_->Pages().Show(first, perView, view_->Pages().Zoom());
@@ -379,6 +414,11 @@ class PreviewDialog : public QDialog {
     PagesScroller* scroll_;
     PagesView* view_;
     QSpinBox* page_ = nullptr;
+    QSpinBox* zoom_ = nullptr;
+    QAction* first_ = nullptr;
+    QAction* previous_ = nullptr;
+    QAction* next_ = nullptr;
+    QAction* last_ = nullptr;
     bool shown_ = false;
     bool fitting_ = true;  // the pages follow the window's size until zoomed by hand
 };

@@ -335,6 +335,16 @@ TEST(PreviewLayout, PagesFillTheViewInAGridAndTheWindowFitsTheScreen) {
     const double four = pelm32::ZoomToFit({1200, 900}, a4, 4, true);
     EXPECT_NEAR(four, (900 - 3 * pelm32::kPageGap) / (2 * a4.height), 1e-9);
     EXPECT_GT(four, pelm32::ZoomToFit({1200, 900}, a4, 1, true) / 2.5);
+    // Pages at the zoom that fits an area fit it, to the pixel.
+    for (const PixelSize area :
+         {PixelSize{1901, 939}, PixelSize{863, 1011}, PixelSize{1000, 701}}) {
+        for (const int perView : {1, 2, 4}) {
+            pelm32::PreviewPages pages(9, a4);
+            pages.Show(0, perView, pelm32::ZoomToFit(area, a4, perView, true));
+            EXPECT_LE(pages.ViewSize().width, area.width) << area.width << " " << perView;
+            EXPECT_LE(pages.ViewSize().height, area.height) << area.width << " " << perView;
+        }
+    }
     for (const PixelSize screen :
          {PixelSize{1024, 768}, PixelSize{512, 384}, PixelSize{1366, 740}, PixelSize{2560, 1400}}) {
         const PixelSize size = pelm32::FirstPreviewSize(screen, a4, {20, 60}, 900);

@@ -22,6 +22,7 @@
 
 #include "pelm32/core/document.h"
 #include "pelm32/core/native_file.h"
+#include "pelm32/core/preview_pages.h"
 #include "pelm32/qt/preview.h"
 #include "pelm32/qt/qt_setup.h"
 
@@ -118,16 +119,46 @@ TEST_F(PreviewTest, KeysAndTheWheelTurnPagesWhenWholePagesShow) {
     });
 }
 
-TEST_F(PreviewTest, FourPagesShowTwoByTwoFillingTheWindow) {
+// Sized to a large screen, four pages show two by two with nothing to
+// scroll, so each PageDown turns a set; the buttons that cannot go
+// further are disabled; the zoom shows in percent and takes one typed.
+TEST_F(PreviewTest, FourPagesShowTwoByTwoFillingTheWindowAndTurnAPress) {
     InPreview(document_, [](QWidget* dialog) {
+        dialog->resize(1920, 1040);
+        QApplication::processEvents();
         QScrollArea* scroll = dialog->findChild<QScrollArea*>();
         Action(dialog, "4 Pages")->trigger();
         const QSize view = scroll->widget()->size();
         const QSize area = scroll->viewport()->size();
         EXPECT_LT(view.width(), view.height() * 1.1);  // two columns of portrait pages
         EXPECT_GT(view.height(), area.height() * 0.9);
-        Key(dialog, Qt::Key_PageDown);
-        EXPECT_EQ(PageShown(dialog), 5);
+        EXPECT_EQ(scroll->verticalScrollBar()->maximum(), 0);
+        const auto enabled = [dialog] {
+            std::string states;
+            for (const char* name : {"First", "Previous", "Next", "Last"}) {
+                states += Action(dialog, name)->isEnabled() ? '1' : '0';
+            }
+            return states;
+        };
+        EXPECT_EQ(enabled(), "0011");
+        for (const int first : {5, 9}) {
+            Key(dialog, Qt::Key_PageDown);
+            EXPECT_EQ(PageShown(dialog), first);
+        }
+        EXPECT_EQ(enabled(), "1100");
+        QSpinBox* zoom = nullptr;
+        for (QSpinBox* box : dialog->findChildren<QSpinBox*>()) {
+            zoom = box->suffix().contains('%') ? box : zoom;
+        }
+        ASSERT_NE(zoom, nullptr);
+        const int fitted = zoom->value();
+        zoom->setValue(150);
+        EXPECT_EQ(zoom->value(), 150);
+        const double gaps = 3 * pelm32::kPageGap;  // two columns: three gaps
+        EXPECT_NEAR((scroll->widget()->width() - gaps) / (view.width() - gaps), 150.0 / fitted,
+                    0.05);
+        Key(dialog, Qt::Key_Plus, Qt::ControlModifier);
+        EXPECT_NEAR(zoom->value(), 150 * 1.25, 1);
     });
 }
 
