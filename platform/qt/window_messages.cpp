@@ -3,9 +3,14 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QThread>
+#include <QTimer>
+#include <chrono>
 #include <deque>
 #include <memory>
+#include <thread>
 
+#include "platform/posix/sleep_wait.h"
 #include "platform/qt/message_pump.h"
 #include "platform/qt/qt_application.h"
 #include "platform/qt/window_table.h"
@@ -309,6 +314,30 @@ bool PressMnemonic(HWND dialog, char letter) {
 
 }  // namespace
 
+namespace {
+
+// Sleep on the windows' thread waits for Qt's events (the display's input,
+// its timers) until the time is up: input ends it at once.
+void WaitForEvents(std::chrono::steady_clock::time_point until) {
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+    if (QCoreApplication::instance() == nullptr ||
+        QThread::currentThread() != QCoreApplication::instance()->thread()) {
+        std::this_thread::sleep_until(until);
+        return;
+    }
+    if (left.count() <= 0) {
+        return;
+    }
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    timer.start(left);
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
+}  // namespace
+
 void EnsureWindowing() {
     static bool ready = false;
     if (ready) {
@@ -320,6 +349,7 @@ void EnsureWindowing() {
     }
     application->setQuitOnLastWindowClosed(false);
     application->installEventFilter(new KeyboardFilter());
+    SetSleepWaiter(WaitForEvents);
     ready = true;
 }
 

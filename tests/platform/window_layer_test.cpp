@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
+#include <chrono>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -193,6 +195,32 @@ TEST_F(WindowLayerTest, PostedMessagesComeBeforeKeyboardInput) {
     DestroyWindow(dialog);
 }
 
+// A waiting loop's Sleep(1) lasts until the next tick of Windows' default
+// timer (1/64 s), not a millisecond, unless input comes: that ends it at
+// once, and the key is the next message.
+TEST_F(WindowLayerTest, SleepEndsOnATickOfTheTimerOrWhenInputComes) {
+    using Clock = std::chrono::steady_clock;
+    HWND dialog = MakeDialog("Waiting");
+    HWND edit = MakeControl(dialog, "EDIT", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 3);
+    ShowWindow(dialog, SW_SHOW);
+    SetFocus(edit);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+    const Clock::time_point start = Clock::now();
+    for (int i = 0; i < 5; ++i) {
+        Sleep(1);
+    }
+    EXPECT_GE(Clock::now() - start, std::chrono::microseconds(4 * 15625));
+    QTimer::singleShot(50, [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_B); });
+    const Clock::time_point waiting = Clock::now();
+    Sleep(10000);
+    EXPECT_LT(Clock::now() - waiting, std::chrono::seconds(8));
+    ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WM_KEYDOWN));
+    DestroyWindow(dialog);
+}
+
 TEST_F(WindowLayerTest, ActivationCloseAndEscapeArriveAsMessagesOnly) {
     HWND dialog = MakeDialog("Close");
     HWND button = MakeControl(dialog, "BUTTON", "&Go", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 9);
@@ -204,8 +232,9 @@ TEST_F(WindowLayerTest, ActivationCloseAndEscapeArriveAsMessagesOnly) {
     window->close();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_G, Qt::AltModifier);
-    // Long enough for a mnemonic of Qt's own to fire, were there one.
-    Pump(dialog, 300);
+    // Long enough for a mnemonic of Qt's own to fire, were there one: 20
+    // turns of a timer tick, a third of a second.
+    Pump(dialog, 20);
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(IsWindow(dialog));
     bool activated = false;
