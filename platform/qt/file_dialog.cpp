@@ -77,6 +77,19 @@ int WidenDetails(QFileDialog& dialog) {
     return width + files->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + padding;
 }
 
+// The details as wide as their contents, and the names whole, in all the
+// width the details leave.
+void FitColumns(QTreeView& files) {
+    int details = 0;
+    for (int column = 1; column <= 3; ++column) {
+        files.resizeColumnToContents(column);
+        details += files.header()->sectionSize(column);
+    }
+    files.resizeColumnToContents(0);
+    const int room = files.viewport()->width() - details;
+    files.header()->resizeSection(0, std::max(room, files.header()->sectionSize(0)));
+}
+
 // Centred over the owner, and kept on its screen.
 void PlaceOver(QFileDialog& dialog, const QWidget* owner) {
     const QScreen* screen = owner->screen();
@@ -135,13 +148,12 @@ FileDialogAnswer AskPerson(const FileDialogRequest& request, HWND owner) {
     bool finished = false;
     QObject::connect(&dialog, &QDialog::finished, [&finished]() { finished = true; });
     dialog.show();
-    // Once a folder's files are in, their details are measured for real.
+    // Once a folder's files are in, their names and details are measured
+    // for real; the names take the room the details leave.
     if (auto* model = dialog.findChild<QFileSystemModel*>()) {
         QObject::connect(model, &QFileSystemModel::directoryLoaded, &dialog, [&dialog] {
             if (auto* files = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
-                for (int column = 1; column <= 3; ++column) {
-                    files->resizeColumnToContents(column);
-                }
+                FitColumns(*files);
             }
         });
     }

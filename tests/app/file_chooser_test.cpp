@@ -193,7 +193,8 @@ TEST_F(FileChooserTest, RealDialogIsAnsweredAndCancelled) {
 TEST_F(FileChooserTest, RealDialogSitsOverItsOwnerShowingDetailsWholeAndTheFilterAsGiven) {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
-    std::ofstream(folder.path().toStdString() + "/a-report-with-a-long-name.txt") << "x\n";
+    // Longer than the name column's first width.
+    std::ofstream(folder.path().toStdString() + "/Hestrel PELM Demo of the month (2).txt") << "x\n";
     ShowWindow(owner_, SW_SHOW);
     QWidget* ownerWidget = nullptr;
     for (QWidget* widget : QApplication::topLevelWidgets()) {
@@ -209,6 +210,7 @@ TEST_F(FileChooserTest, RealDialogSitsOverItsOwnerShowingDetailsWholeAndTheFilte
     QPoint dialogCentre;
     QString filterShown;
     std::vector<std::pair<int, int>> columns;  // width given, width its text needs
+    int spare = 0;
     AnswerRealDialog([&](QFileDialog* dialog) {
         ownerCentre = ownerWidget->frameGeometry().center();
         dialogCentre = dialog->frameGeometry().center();
@@ -221,18 +223,21 @@ TEST_F(FileChooserTest, RealDialogSitsOverItsOwnerShowingDetailsWholeAndTheFilte
         QTest::qWait(50);
         const QModelIndex first = files->model()->index(0, 0, files->rootIndex());
         EXPECT_TRUE(first.isValid());
-        for (int column = 1; column <= 3 && first.isValid(); ++column) {
+        for (int column = 0; column <= 3 && first.isValid(); ++column) {
             const QString text =
                 files->model()->index(0, column, files->rootIndex()).data().toString();
             columns.emplace_back(files->header()->sectionSize(column),
                                  files->fontMetrics().horizontalAdvance(text));
         }
+        // No room left empty beside the columns.
+        spare = files->viewport()->width() - files->header()->length();
         dialog->reject();
     });
     DynamicString path;
     std::uint32_t flags = 0x1000;
     ChooseFileToOpen(owner_, "Select File To Print", path,
                      DynamicString(folder.path().toStdString()), "*.*", "", flags);
+    EXPECT_LE(spare, 0);
     EXPECT_LE((dialogCentre - ownerCentre).manhattanLength(), 4);
     EXPECT_EQ(filterShown, QStringLiteral("*.*"));
     for (const auto& [given, needed] : columns) {
