@@ -197,6 +197,10 @@ bool GdiPagePainter::Paint(HDC dc, int index, double x, double y, double pixelsP
         return false;
     }
     const int saved = SaveDC(dc);
+    // Text past the page's edge is kept in the spool; the page cuts it.
+    IntersectClipRect(dc, static_cast<int>(std::floor(x)), static_cast<int>(std::floor(y)),
+                      static_cast<int>(std::ceil(x + document_.PageWidth() * pixelsPerPoint)),
+                      static_cast<int>(std::ceil(y + document_.PageHeight() * pixelsPerPoint)));
     SetGraphicsMode(dc, GM_ADVANCED);
     SetMapMode(dc, MM_TEXT);
     SetBkMode(dc, TRANSPARENT);
