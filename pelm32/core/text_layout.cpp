@@ -5,8 +5,6 @@
 
 namespace pelm32 {
 
-namespace {}  // namespace
-
 void TextLayout::Clear() {
     pastTheEdge_ = false;
     runs_.clear();
