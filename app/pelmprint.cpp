@@ -2,7 +2,6 @@
 // scheduled jobs. Each file goes through the same PrintReportFile and
 // engine as the dialog's Print, with no window: what would be a message box
 // is a line on standard error.
-#include <glob.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -16,6 +15,7 @@
 #include <vector>
 
 #include "app/engine_watch.h"
+#include "app/pelmprint_system.h"
 #include "report/report_job.h"
 #include "runtime/floating_point.h"
 #include "runtime/message_box_seam.h"
@@ -99,12 +99,7 @@ std::vector<std::string> Expand(const std::string& name) {
     if (stat(name.c_str(), &info) == 0 || name.find_first_of("*?") == std::string::npos) {
         return {name};
     }
-    glob_t matches{};
-    std::vector<std::string> files;
-    if (glob(name.c_str(), 0, nullptr, &matches) == 0) {
-        files.assign(matches.gl_pathv, matches.gl_pathv + matches.gl_pathc);
-    }
-    globfree(&matches);
+    const std::vector<std::string> files = MatchingFiles(name);
     return files.empty() ? std::vector<std::string>{name} : files;
 }
 
@@ -153,14 +148,14 @@ Printed PrintOne(const std::string& file, const std::string& folder) {
 int PrintAll(const Request& request) {
     // No window anywhere: the engine makes no preview and shows no box, and
     // the program's boxes become lines on standard error.
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    setenv("PELM32_PREVIEW", "0", 1);
+    SetVariable("QT_QPA_PLATFORM", "offscreen");
+    SetVariable("PELM32_PREVIEW", "0");
     if (!request.outputFolder.empty()) {
-        setenv("PELM32_OUTPUT_DIR", request.outputFolder.c_str(), 1);
+        SetVariable("PELM32_OUTPUT_DIR", request.outputFolder);
     }
     const char* folder = std::getenv("PELM32_OUTPUT_DIR");
     if (!request.paper.empty()) {
-        setenv("PELM32_PAPER", request.paper.c_str(), 1);
+        SetVariable("PELM32_PAPER", request.paper);
     }
     SendMessageBoxesTo([](const MessageBoxRequest& box) {
         std::cerr << "pelmprint: " << box.caption << ": " << box.text << std::endl;
