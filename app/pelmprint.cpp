@@ -153,10 +153,12 @@ int PrintAll(const Request& request) {
     if (!request.outputFolder.empty()) {
         SetVariable("PELM32_OUTPUT_DIR", request.outputFolder);
     }
-    const char* folder = std::getenv("PELM32_OUTPUT_DIR");
     if (!request.paper.empty()) {
         SetVariable("PELM32_PAPER", request.paper);
     }
+    // Copied: on Windows setting a variable may move the others' texts.
+    const char* outputFolder = std::getenv("PELM32_OUTPUT_DIR");
+    const std::string folder = outputFolder != nullptr ? outputFolder : "";
     SendMessageBoxesTo([](const MessageBoxRequest& box) {
         std::cerr << "pelmprint: " << box.caption << ": " << box.text << std::endl;
         return 1;  // OK
@@ -164,7 +166,7 @@ int PrintAll(const Request& request) {
     int status = 0;
     for (const std::string& name : request.files) {
         for (const std::string& file : Expand(name)) {
-            const Printed printed = PrintOne(file, folder != nullptr ? folder : "");
+            const Printed printed = PrintOne(file, folder);
             std::printf("%s\t%s\t%d\t%.3f\n", file.c_str(),
                         printed.pdf.empty() ? "-" : printed.pdf.c_str(), printed.pages,
                         printed.seconds);
