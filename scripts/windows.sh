@@ -12,7 +12,7 @@ build="${1:-build/win}"
 linux="${2:-build/win-host}"
 
 scripts/setup.sh mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix libz-mingw-w64-dev \
-    wine wine64 fonts-wine dpkg-dev icoutils
+    wine wine64 fonts-wine dpkg-dev icoutils wixl xclip
 
 # HarfBuzz, FriBidi and libdeflate for Windows, built from Debian's sources once per version.
 deps="$(scripts/windows-deps.sh)"
