@@ -38,4 +38,4 @@ ctest --test-dir "$build" --output-on-failure -j 2
 deps32="$(scripts/windows-deps.sh i686)"
 cmake -S . -B "$build-i686" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake \
     -DCMAKE_BUILD_TYPE=Release -DWARNINGS_AS_ERRORS=ON -DCMAKE_PREFIX_PATH="$deps32"
-cmake --build "$build-i686" --target pelm32 pelmdemo pelmprint
+cmake --build "$build-i686" --target pelm32 pelmdemo pelmprint c_caller
