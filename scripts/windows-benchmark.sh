@@ -26,8 +26,10 @@ source tests/windows/wine_prefix.sh
 work="$(mktemp -d)"
 trap 'wine_prefix_stop; rm -rf "$work"' EXIT
 wine_prefix_make "$PWD/build/win/wine"
-# One Wine server for every run, so that each start costs the same.
+# One Wine server for every run, its services started before the first
+# (and holding none of the runs' pipes), so that each start costs the same.
 wineserver -p
+wine cmd /c exit </dev/null >/dev/null 2>&1
 
 awk -v n="$lines" 'BEGIN {
     for (i = 1; i <= n; i++)
