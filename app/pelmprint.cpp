@@ -2,7 +2,6 @@
 // scheduled jobs. Each file goes through the same PrintReportFile and
 // engine as the dialog's Print, with no window: what would be a message box
 // is a line on standard error.
-#include <glob.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -18,6 +17,7 @@
 #include <vector>
 
 #include "app/engine_watch.h"
+#include "app/pelmprint_system.h"
 #include "report/report_job.h"
 #include "runtime/floating_point.h"
 #include "runtime/message_box_seam.h"
@@ -113,12 +113,7 @@ std::vector<std::string> Expand(const std::string& name) {
     if (stat(name.c_str(), &info) == 0 || name.find_first_of("*?") == std::string::npos) {
         return {name};
     }
-    glob_t matches{};
-    std::vector<std::string> files;
-    if (glob(name.c_str(), 0, nullptr, &matches) == 0) {
-        files.assign(matches.gl_pathv, matches.gl_pathv + matches.gl_pathc);
-    }
-    globfree(&matches);
+    const std::vector<std::string> files = MatchingFiles(name);
     return files.empty() ? std::vector<std::string>{name} : files;
 }
 
@@ -244,26 +239,29 @@ Printed PrintFile(const std::string& file, const Request& request, const std::st
 int PrintAll(const Request& request) {
     // No window anywhere: the engine makes no preview and shows no box, and
     // the program's boxes become lines on standard error.
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    setenv("PELM32_PREVIEW", "0", 1);
+    SetVariable("QT_QPA_PLATFORM", "offscreen");
+    SetVariable("PELM32_PREVIEW", "0");
+    SetVariable("PELM32_HEADLESS", "1");
     if (!request.outputFolder.empty()) {
-        setenv("PELM32_OUTPUT_DIR", request.outputFolder.c_str(), 1);
+        SetVariable("PELM32_OUTPUT_DIR", request.outputFolder);
     }
-    const char* folder = std::getenv("PELM32_OUTPUT_DIR");
     if (!request.paper.empty()) {
-        setenv("PELM32_PAPER", request.paper.c_str(), 1);
+        SetVariable("PELM32_PAPER", request.paper);
     }
+    // Copied: on Windows setting a variable may move the others' texts.
+    const char* outputFolder = std::getenv("PELM32_OUTPUT_DIR");
+    const std::string folder = outputFolder != nullptr ? outputFolder : "";
     SendMessageBoxesTo([](const MessageBoxRequest& box) {
         std::cerr << "pelmprint: " << box.caption << ": " << box.text << std::endl;
         return 1;  // OK
     });
     if (!request.verbose) {
-        setenv("PELM32_QUIET", "1", 1);
+        SetVariable("PELM32_QUIET", "1");
     }
     int status = 0;
     for (const std::string& name : request.files) {
         for (const std::string& file : Expand(name)) {
-            const Printed printed = PrintFile(file, request, folder != nullptr ? folder : "");
+            const Printed printed = PrintFile(file, request, folder);
             std::printf("%s\t%s\t%d\t%.3f\n", file.c_str(),
                         printed.pdf.empty() ? "-" : printed.pdf.c_str(), printed.pages,
                         printed.seconds);

@@ -22,8 +22,9 @@
 #include "pelm32/core/text_decoding.h"
 #include "pelm32/pdf/utf8.h"
 
+// On Windows engine/pelm32.def names the exports.
 #if defined(_WIN32)
-#define PELM32_EXPORT __declspec(dllexport)
+#define PELM32_EXPORT
 #else
 #define PELM32_EXPORT __attribute__((visibility("default")))
 #endif
@@ -193,19 +194,20 @@ void FinishDocument(const OpenDocument& open, std::string& path) {
 
 extern "C" {
 
-PELM32_EXPORT int32_t pmStartDoc(int32_t, const char* title, const char*, int32_t, int32_t, int32_t,
-                                 int32_t, int32_t) {
+PELM32_EXPORT int32_t PELM32_CALL pmStartDoc(int32_t, const char* title, const char*, int32_t,
+                                             int32_t, int32_t, int32_t, int32_t) {
     return Guarded(0, [&] { return StartDocument(title); });
 }
 
-PELM32_EXPORT int32_t pmAddGraphic(int32_t doc, const char* fileName) {
+PELM32_EXPORT int32_t PELM32_CALL pmAddGraphic(int32_t doc, const char* fileName) {
     return Guarded(doc, [&] {
         Document* document = Find(doc);
         return document == nullptr ? 0 : document->AddGraphic(fileName);
     });
 }
 
-PELM32_EXPORT void pmFont(int32_t doc, int32_t, float pointSize, int32_t, const char* faceName) {
+PELM32_EXPORT void PELM32_CALL pmFont(int32_t doc, int32_t, float pointSize, int32_t,
+                                      const char* faceName) {
     Guarded(doc, [&] {
         if (Document* document = Find(doc)) {
             document->SetFont(pointSize, faceName);
@@ -213,7 +215,7 @@ PELM32_EXPORT void pmFont(int32_t doc, int32_t, float pointSize, int32_t, const 
     });
 }
 
-PELM32_EXPORT void pmText(int32_t doc, float x, float y, int32_t, const char* text) {
+PELM32_EXPORT void PELM32_CALL pmText(int32_t doc, float x, float y, int32_t, const char* text) {
     Guarded(doc, [&] {
         if (OpenDocument* open = FindOpen(doc)) {
             open->document->Text(x, y, text);
@@ -222,7 +224,7 @@ PELM32_EXPORT void pmText(int32_t doc, float x, float y, int32_t, const char* te
     });
 }
 
-PELM32_EXPORT void pmPageNo(int32_t doc, float x, float y, int32_t, int32_t) {
+PELM32_EXPORT void PELM32_CALL pmPageNo(int32_t doc, float x, float y, int32_t, int32_t) {
     Guarded(doc, [&] {
         if (Document* document = Find(doc)) {
             document->PageNumber(x, y);
@@ -230,7 +232,7 @@ PELM32_EXPORT void pmPageNo(int32_t doc, float x, float y, int32_t, int32_t) {
     });
 }
 
-PELM32_EXPORT void pmPageCount(int32_t doc, float x, float y, int32_t, int32_t) {
+PELM32_EXPORT void PELM32_CALL pmPageCount(int32_t doc, float x, float y, int32_t, int32_t) {
     Guarded(doc, [&] {
         if (Document* document = Find(doc)) {
             document->PageCount(x, y);
@@ -238,8 +240,8 @@ PELM32_EXPORT void pmPageCount(int32_t doc, float x, float y, int32_t, int32_t) 
     });
 }
 
-PELM32_EXPORT void pmDrawGraphic(int32_t doc, int32_t graphic, float left, float top, float right,
-                                 float bottom) {
+PELM32_EXPORT void PELM32_CALL pmDrawGraphic(int32_t doc, int32_t graphic, float left, float top,
+                                             float right, float bottom) {
     Guarded(doc, [&] {
         if (OpenDocument* open = FindOpen(doc)) {
             open->document->DrawGraphic(graphic, left, top, right, bottom);
@@ -248,7 +250,7 @@ PELM32_EXPORT void pmDrawGraphic(int32_t doc, int32_t graphic, float left, float
     });
 }
 
-PELM32_EXPORT void pmNewPage(int32_t doc, int32_t, int32_t, int32_t) {
+PELM32_EXPORT void PELM32_CALL pmNewPage(int32_t doc, int32_t, int32_t, int32_t) {
     Guarded(doc, [&] {
         if (OpenDocument* open = FindOpen(doc)) {
             open->document->NewPage();
@@ -257,7 +259,7 @@ PELM32_EXPORT void pmNewPage(int32_t doc, int32_t, int32_t, int32_t) {
     });
 }
 
-PELM32_EXPORT void pmFinishDoc(int32_t doc, int32_t) {
+PELM32_EXPORT void PELM32_CALL pmFinishDoc(int32_t doc, int32_t) {
     auto& documents = OpenDocuments();
     const auto found = documents.find(doc);
     if (found == documents.end()) {

@@ -1,22 +1,31 @@
 #!/usr/bin/env bash
-# Builds the Windows build's static HarfBuzz and FriBidi for x86_64-w64-mingw32
-# from Debian's source packages: the versions this Debian release has, with
-# Debian's patches, so that both builds shape and order text alike. Each goes
-# to a cache folder of its package version:
+# Builds the Windows build's static HarfBuzz, FriBidi and libdeflate with
+# mingw-w64 from Debian's source packages: the versions this Debian release
+# has, with Debian's patches, so that both builds shape and order text and
+# compress alike. Each goes to a cache folder of its package version:
 #   ${PELMDEMO_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/pelmdemo}/mingw/<package>-<version>/
-# with include/, lib/ and lib/pkgconfig/. A version already there is not built
-# again. Prints the folders, separated by ';', for CMAKE_PREFIX_PATH; all else
-# goes to standard error.
-# Usage: scripts/windows-deps.sh
+# (mingw-i686/ for the 32-bit build) with include/, lib/ and lib/pkgconfig/.
+# A version already there is not built again. Prints the folders, separated
+# by ';', for CMAKE_PREFIX_PATH; all else goes to standard error.
+# Usage: scripts/windows-deps.sh [x86_64|i686]
 set -euo pipefail
 
-cache="${PELMDEMO_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/pelmdemo}/mingw"
+arch="${1:-x86_64}"
+case "$arch" in
+x86_64) cache_name=mingw ;;
+i686) cache_name=mingw-i686 ;;
+*)
+    echo "windows-deps: the architecture is x86_64 or i686, not \"$arch\"" >&2
+    exit 1
+    ;;
+esac
+cache="${PELMDEMO_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/pelmdemo}/$cache_name"
 # Bump when a build below changes, so that cached builds are made again.
 recipe=1
 
-cc=x86_64-w64-mingw32-gcc-posix
-cxx=x86_64-w64-mingw32-g++-posix
-ar=x86_64-w64-mingw32-ar
+cc=$arch-w64-mingw32-gcc-posix
+cxx=$arch-w64-mingw32-g++-posix
+ar=$arch-w64-mingw32-ar
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
@@ -56,21 +65,23 @@ version_of() {
 versions() {
     hb_version="$(version_of harfbuzz)"
     fb_version="$(version_of fribidi)"
+    ld_version="$(version_of libdeflate)"
 }
 
 versions
-if [ -z "$hb_version" ] || [ -z "$fb_version" ]; then
+if [ -z "$hb_version" ] || [ -z "$fb_version" ] || [ -z "$ld_version" ]; then
     add_deb_src
     apt_update
     versions
 fi
-if [ -z "$hb_version" ] || [ -z "$fb_version" ]; then
-    log "apt knows no source package harfbuzz or fribidi"
+if [ -z "$hb_version" ] || [ -z "$fb_version" ] || [ -z "$ld_version" ]; then
+    log "apt knows no source package harfbuzz, fribidi or libdeflate"
     exit 1
 fi
 
 hb_prefix="$cache/harfbuzz-${hb_version#*:}"
 fb_prefix="$cache/fribidi-${fb_version#*:}"
+ld_prefix="$cache/libdeflate-${ld_version#*:}"
 
 built() { [ "$(cat "$1/.built" 2>/dev/null)" = "recipe $recipe" ]; }
 
@@ -198,6 +209,24 @@ EOF
     install_prefix "$stage" "$fb_prefix"
 }
 
+build_libdeflate() {
+    local src stage upstream
+    src="$(echo "$work"/src/libdeflate-*/)"
+    stage="$work/stage"
+    upstream="$(sed -n 's/^#define LIBDEFLATE_VERSION_STRING[[:space:]]*"\(.*\)"/\1/p' "$src/libdeflate.h")"
+    mkdir -p "$stage/include/libdeflate" "$stage/lib"
+    log "building libdeflate $ld_version"
+    # libdeflate's own makefile, which knows mingw-w64: the static library
+    # alone (named for MSVC there), with its flags and CPU dispatch.
+    make -C "$src" -j 2 CC="$cc" AR="$ar" libdeflatestatic.lib >&2
+    cp "$src/libdeflatestatic.lib" "$stage/lib/libdeflate.a"
+    cp "$src/libdeflate.h" "$stage/include/libdeflate/"
+    cp "$src/COPYING" "$stage/COPYING"
+    pc_file "$stage" libdeflate "Fast DEFLATE, zlib and gzip compression, static" "$upstream" \
+        "-L\${libdir} -ldeflate" "-I\${includedir}/libdeflate"
+    install_prefix "$stage" "$ld_prefix"
+}
+
 build() { # package version prefix
     if built "$3"; then
         return 0
@@ -213,4 +242,5 @@ build() { # package version prefix
 
 build harfbuzz "$hb_version" "$hb_prefix"
 build fribidi "$fb_version" "$fb_prefix"
-echo "$hb_prefix;$fb_prefix"
+build libdeflate "$ld_version" "$ld_prefix"
+echo "$hb_prefix;$fb_prefix;$ld_prefix"

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "pelm32/core/desktop.h"
+#include "pelm32/core/settings.h"
 
 namespace pelm32 {
 
@@ -23,6 +24,9 @@ void TellFailure(const std::string& text) {
     std::fprintf(stderr, "pelm32: %s\n", text.c_str());
     if (Seam()) {
         Seam()(text);
+        return;
+    }
+    if (Headless()) {
         return;
     }
     // Texts start with an ASCII word ("no PDF written: ...").

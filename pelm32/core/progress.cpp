@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "pelm32/core/progress_window.h"
+#include "pelm32/core/settings.h"
 
 namespace pelm32 {
 
@@ -46,7 +47,9 @@ bool Progress::Look(int done, int total) {
     }
     if (!decided_) {
         decided_ = true;
-        window_ = OpenProgressWindow(title_);
+        if (!Headless()) {
+            window_ = OpenProgressWindow(title_);
+        }
     }
     if (!window_) {
         nextUpdate_ = std::chrono::steady_clock::time_point::max();  // headless: never again

@@ -17,9 +17,13 @@ Settings ReadSettings() {
     Settings settings;
     settings.paper = Variable("PELM32_PAPER");
     settings.outputFolder = Variable("PELM32_OUTPUT_DIR");
-    settings.preview = Variable("PELM32_PREVIEW") != "0";
+    settings.preview = Variable("PELM32_PREVIEW") != "0" && !Headless();
     settings.quiet = Variable("PELM32_QUIET") == "1";
     return settings;
+}
+
+bool Headless() {
+    return Variable("PELM32_HEADLESS") == "1";
 }
 
 }  // namespace pelm32

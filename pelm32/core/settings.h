@@ -21,4 +21,9 @@ struct Settings {
 
 Settings ReadSettings();
 
+// PELM32_HEADLESS: "1" opens no window of the engine's, as where there is
+// no display: no preview, no progress window, failures on standard error
+// only. For programs that print from scripts, on every platform.
+bool Headless();
+
 }  // namespace pelm32

@@ -4,12 +4,16 @@
 # system's open-file dialog; the sample report's path and Alt+P give a
 # 3-page PDF whose text is the Linux build's; a second Print never replaces
 # the first; a report that another program holds gives the "Fenwarth Error"
-# box; Alt+Q ends the program with 0. Then with the engine's preview: Print
-# opens it over the disabled dialog; Ctrl+P prints through the system's
-# print dialog to printers of a CUPS scheduler of the test's own (A4 as
-# laid out, Letter scaled to fit); Escape closes it; a long report shows
-# the progress window, whose Cancel leaves no PDF.
-# Usage: smoke_test.sh PELMDEMO_EXE FILE_HOLDER_EXE EXAMPLES [LINUX_PELMDEMO] [SCREENSHOTS]
+# box; a report whose name is outside the ANSI code page prints; Alt+Q ends
+# the program with 0. Then with the engine's preview: Print opens it over
+# the disabled dialog; Ctrl+P prints through the system's print dialog to
+# printers of a CUPS scheduler of the test's own (A4 as laid out, Letter
+# scaled to fit); Escape closes it; a long report shows the progress window,
+# whose Cancel leaves no PDF. Then pelmprint.exe (beside the program): a
+# pattern, a missing file, the paper, and a usage error, with Linux's exit
+# codes. Then the installer, when given: installed quietly, the program
+# started from its Start-menu entry prints the sample report there.
+# Usage: smoke_test.sh PELMDEMO_EXE FILE_HOLDER_EXE EXAMPLES [LINUX_PELMDEMO] [SCREENSHOTS] [MSI]
 set -euo pipefail
 
 program="$(realpath "$1")"
@@ -17,9 +21,10 @@ holder="$(realpath "$2")"
 examples="$(realpath "$3")"
 linux_program="${4:+$(realpath "$4")}"
 screenshots="${5:+$(realpath "$5")}"
+msi="${6:+$(realpath "$6")}"
 caption='^pelm Print and Preview Watermark Demo$'
 
-for tool in Xvfb xdotool wine wineserver pdfinfo pdftotext pdffonts pdfimages gs ps2pdf lpstat; do
+for tool in Xvfb xdotool xclip wine wineserver pdfinfo pdftotext pdffonts pdfimages gs ps2pdf lpstat; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed"; exit 1; }
 done
 # shellcheck source=tests/windows/wine_prefix.sh
@@ -65,7 +70,10 @@ printf 'Hebrew      \xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d \xd7\xa2\xd7\x95\xd7\x9c\xd
     "$(printf 'Arabic      \xd9\x85\xd8\xb1\xd8\xad\xd8\xa8\xd8\xa7 \xd8\xa8\xd8\xa7\xd9\x84\xd8\xb9\xd8\xa7\xd9\x84\xd9\x85')" \
     "$(printf 'Devanagari  \xe0\xa4\xa8\xe0\xa4\xae\xe0\xa4\xb8\xe0\xa5\x8d\xe0\xa4\xa4\xe0\xa5\x87')" \
     >"$work/examples/scripts.txt"
-mkdir "$work/out" "$work/linux-out"
+# A name outside the ANSI code page (Windows-1252): the manifest's UTF-8 code page carries it.
+unicode_name="Ωμέγα отчёт.txt"
+cp "$work/examples/sample-report.txt" "$work/examples/$unicode_name"
+mkdir "$work/out" "$work/linux-out" "$work/cli"
 
 # Waits for a visible window whose name matches; prints its id.
 wait_window() {
@@ -185,6 +193,20 @@ echo "PASS: a report held by another program gives the \"Fenwarth Error\" box"
 print_path "$wid" "$(windows_path "$work/examples/scripts.txt")"
 wait_pdfs "$work/out" 3
 
+# Its name goes through the open-file dialog: pasted there (xdotool types
+# no Greek or Cyrillic into Wine), and the path the dialog gives printed.
+xdotool windowfocus --sync "$wid"
+xdotool key alt+b
+chooser=$(wait_window '^Select File To Print$')
+printf '%s' "$(windows_path "$work/examples/$unicode_name")" | xclip -selection clipboard
+xdotool windowfocus --sync "$chooser"
+xdotool key ctrl+a ctrl+v Return
+wait_gone '^Select File To Print$'
+xdotool windowfocus --sync "$wid"
+xdotool key alt+p
+wait_pdfs "$work/out" 4
+echo "PASS: a report named outside the ANSI code page comes from the open-file dialog and prints"
+
 quit "$wid"
 echo "PASS: Alt+Q ends the program with exit code 0"
 
@@ -259,6 +281,48 @@ quit "$wid"
 [ "$(find "$work/preview-out" -type f | wc -l)" = 1 ] ||
     fail "Cancel left files behind: $(ls "$work/preview-out")"
 echo "PASS: a long report shows the progress window, and Cancel there leaves no PDF"
+
+# --- pelmprint.exe ---
+pelmprint="$(dirname "$program")/pelmprint.exe"
+status=0
+(cd "$work/examples" && exec wine "$pelmprint" -o "$(windows_path "$work/cli")" --paper letter \
+    'Ω*.txt' missing.txt) >"$work/cli.out" 2>"$work/cli.err" || status=$?
+[ "$status" = 53 ] || fail "pelmprint.exe: exit code $status, not 53: $(cat "$work/cli.err")"
+expected="$(printf '%s\t%s\t3\n%s\t-\t0' "$unicode_name" \
+    "$(windows_path "$work/cli/Hestrel PELM Demo.pdf")" missing.txt)"
+[ "$(cut -f 1-3 "$work/cli.out" | tr -d '\r')" = "$expected" ] ||
+    fail "pelmprint.exe printed: $(cat "$work/cli.out" "$work/cli.err")"
+pdfinfo "$work/cli/Hestrel PELM Demo.pdf" | grep -q '^Page size: *612 x 792' ||
+    fail "pelmprint.exe --paper letter: $(pdfinfo "$work/cli/Hestrel PELM Demo.pdf")"
+status=0
+wine "$pelmprint" --paper b5 x >/dev/null 2>&1 || status=$?
+[ "$status" = 1 ] || fail "pelmprint.exe: exit code $status for a usage error, not 1"
+echo "PASS: pelmprint.exe expands a pattern, prints on letter, and exits 53 and 1 as on Linux"
+
+# --- The installer ---
+if [ -n "$msi" ]; then
+    wine msiexec /i "$(windows_path "$msi")" /qn || fail "msiexec /i failed with $?"
+    profile="$WINEPREFIX/drive_c/users/$(id -un)"
+    installed="$profile/AppData/Local/Programs/pelmdemo"
+    entry="$profile/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/pelm Print and Preview Watermark Demo.lnk"
+    [ -f "$entry" ] || fail "no Start-menu entry: $(find "$profile" -name '*.lnk')"
+    # As a click on the entry starts it, in the folder it names; no output folder set.
+    (unset PELM32_OUTPUT_DIR && exec wine start /unix "$entry") >"$work/program.log" 2>&1
+    wid=$(wait_window "$caption")
+    print_path "$wid" sample-report.txt
+    for _ in $(seq 300); do
+        [ -f "$installed/examples/Hestrel PELM Demo.pdf" ] && break
+        sleep 0.1
+    done
+    pdf="$installed/examples/Hestrel PELM Demo.pdf"
+    [ -f "$pdf" ] || fail "no PDF in the installed examples: $(ls "$installed/examples")"
+    [ "$(pdfimages -list "$pdf" | awk 'NR > 2' | wc -l)" -gt 0 ] || fail "no bitmaps in $pdf"
+    pdfinfo "$pdf" | grep -q '^Pages: *3$' || fail "the installed program's PDF: $(pdfinfo "$pdf")"
+    xdotool windowfocus --sync "$wid"
+    xdotool key alt+q
+    wait_gone "$caption"
+    echo "PASS: the installer installs; its Start-menu entry starts the program where the sample prints"
+fi
 
 # --- The Linux build on the same report: the same text ---
 if [ -n "$linux_program" ]; then

@@ -1,0 +1,16 @@
+# Cross-building for Windows with mingw-w64 on Debian, for the architecture
+# in MINGW_ARCH (x86_64 or i686; set by the toolchain file that includes
+# this one). The -posix compilers: the default win32 thread model has no
+# std::mutex.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR ${MINGW_ARCH})
+
+set(CMAKE_C_COMPILER ${MINGW_ARCH}-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER ${MINGW_ARCH}-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER ${MINGW_ARCH}-w64-mingw32-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_ARCH}-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
