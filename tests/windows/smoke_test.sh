@@ -297,7 +297,13 @@ pdfinfo "$work/cli/Hestrel PELM Demo.pdf" | grep -q '^Page size: *612 x 792' ||
 status=0
 wine "$pelmprint" --paper b5 x >/dev/null 2>&1 || status=$?
 [ "$status" = 1 ] || fail "pelmprint.exe: exit code $status for a usage error, not 1"
-echo "PASS: pelmprint.exe expands a pattern, prints on letter, and exits 53 and 1 as on Linux"
+# An engine failure is a line on standard error, never a box to wait on.
+status=0
+(cd "$work/examples" && exec timeout 120 wine "$pelmprint" -o "$(windows_path "$work/nowhere")" \
+    sample-report.txt) >/dev/null 2>"$work/cli.err" || status=$?
+[ "$status" = 255 ] && grep -q 'no PDF written' "$work/cli.err" ||
+    fail "pelmprint.exe to a missing folder: exit code $status: $(cat "$work/cli.err")"
+echo "PASS: pelmprint.exe expands a pattern, prints on letter, and exits 53, 1 and 255 as on Linux"
 
 # --- The installer ---
 if [ -n "$msi" ]; then
