@@ -77,18 +77,25 @@ void ContentStream::Frame(double left, double bottom, double width, double heigh
     bytes_ += "re S Q\n";
 }
 
-// A marked sequence never crosses the bounds of a text object: this one
-// holds whole ones.
 void ContentStream::BeginActualText(std::u32string_view text) {
-    EndText();
-    bytes_ += "/Span <</ActualText <FEFF";
+    std::string properties = "<</ActualText <FEFF";
     for (const char32_t c : text) {
-        AppendUtf16Hex(bytes_, c);
+        AppendUtf16Hex(properties, c);
     }
-    bytes_ += ">>> BDC\n";
+    BeginMarked("/Span", properties + ">>>");
 }
 
-void ContentStream::EndActualText() {
+// A marked sequence never crosses the bounds of a text object: this one
+// holds whole ones.
+void ContentStream::BeginMarked(std::string_view tag, std::string_view properties) {
+    EndText();
+    bytes_ += tag;
+    bytes_ += ' ';
+    bytes_ += properties;
+    bytes_ += " BDC\n";
+}
+
+void ContentStream::EndMarked() {
     EndText();
     bytes_ += "EMC\n";
 }

@@ -29,7 +29,12 @@ class ContentStream {
     // What is drawn until EndActualText stands for text (UTF-32), for
     // search and copy.
     void BeginActualText(std::u32string_view text);
-    void EndActualText();
+    void EndActualText() { EndMarked(); }
+
+    // A marked-content sequence, tag and properties as PDF writes them
+    // ("/P", "<</MCID 3>>"), until the matching EndMarked.
+    void BeginMarked(std::string_view tag, std::string_view properties);
+    void EndMarked();
 
     // Draws image resource /Im<image> into the rectangle with lower left
     // corner (left, bottom), width and height.
