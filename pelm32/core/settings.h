@@ -14,7 +14,14 @@ struct Settings {
     // PELM32_PREVIEW: a preview (or the system's viewer) after the PDF is
     // written, unless it is "0".
     bool preview = true;
+    // The language of the user's locale (LC_ALL, LC_MESSAGES or LANG) as
+    // PDF readers want it: "en-GB" for en_GB.UTF-8; "en" where none is set.
+    std::string language = "en";
 };
+
+// "en_GB.UTF-8@euro" -> "en-GB"; "en" for the C and POSIX locales and
+// anything that is not a language.
+std::string LocaleLanguage(const std::string& locale);
 
 Settings ReadSettings();
 
