@@ -52,7 +52,10 @@ class PageWriter : public RecordDrawer {
     void EndActualText() override;
 
   private:
-    enum class Mark { None, Artifact, Body };
+    // Body text given whole as actual text (a span) is a marked sequence of
+    // its own, not one nested in the paragraph's: readers that follow the
+    // structure take the end of a nested sequence for the end of the text.
+    enum class Mark { None, Artifact, Body, BodySpan };
 
     Leading LeadingRecords(int page);
     Leading CommonRecords(int a, int b);
@@ -80,6 +83,7 @@ class PageWriter : public RecordDrawer {
     // The marked sequence open in content_, and where the last body text
     // went, to tell where paragraphs end.
     Mark mark_ = Mark::None;
+    bool spanIsBody_ = false;  // the actual text about to begin is body text
     const Font* bodyFont_ = nullptr;
     double bodyBaseline_ = 0;
     SpoolRecord record_;
@@ -167,7 +171,12 @@ void PageWriter::MarkFor(const SpoolRecord& record, bool furniture) {
         return;
     }
     BreakParagraph(record);
-    MarkAs(Mark::Body);
+    if (mark_ == Mark::BodySpan) {
+        return;
+    }
+    const bool span = record.encoding == Encoding::Missing || record.spanRuns > 0;
+    spanIsBody_ = span;
+    MarkAs(span ? Mark::None : Mark::Body);
 }
 
 void PageWriter::MarkAs(Mark mark) {
@@ -243,7 +252,7 @@ bool PageWriter::Write(int page) {
     for (; reader.Next(record_); ++index) {
         MarkFor(record_, index < leading.furniture);
         Draw(record_);
-        if (own_.Size() >= kContentPartBytes) {
+        if (own_.Size() >= kContentPartBytes && mark_ != Mark::BodySpan) {
             FinishPart(own_);
             contents_.push_back(writer_.PutContent(own_));
             own_.Clear();
@@ -329,11 +338,21 @@ void PageWriter::DrawFrame(double left, double top, double right, double bottom)
 }
 
 void PageWriter::BeginActualText(std::u32string_view text) {
-    content_->BeginActualText(text);
+    if (spanIsBody_ && mark_ == Mark::None) {
+        writer_.BeginBodyText(*content_, text);
+        mark_ = Mark::BodySpan;
+    } else {
+        content_->BeginActualText(text);
+    }
 }
 
 void PageWriter::EndActualText() {
-    content_->EndActualText();
+    if (mark_ == Mark::BodySpan) {
+        writer_.EndMarked(*content_);
+        mark_ = Mark::None;
+    } else {
+        content_->EndActualText();
+    }
 }
 
 void PageWriter::DrawGraphic(int32_t graphic, const float* rect) {

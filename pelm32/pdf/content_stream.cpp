@@ -77,8 +77,14 @@ void ContentStream::Frame(double left, double bottom, double width, double heigh
     bytes_ += "re S Q\n";
 }
 
-void ContentStream::BeginActualText(std::u32string_view text) {
-    std::string properties = "<</ActualText <FEFF";
+void ContentStream::BeginActualText(std::u32string_view text, int markId) {
+    std::string properties = "<<";
+    if (markId >= 0) {
+        properties += "/MCID ";
+        AppendInteger(properties, markId);
+        properties += ' ';
+    }
+    properties += "/ActualText <FEFF";
     for (const char32_t c : text) {
         AppendUtf16Hex(properties, c);
     }

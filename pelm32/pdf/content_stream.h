@@ -27,8 +27,8 @@ class ContentStream {
     void Frame(double left, double bottom, double width, double height);
 
     // What is drawn until EndActualText stands for text (UTF-32), for
-    // search and copy.
-    void BeginActualText(std::u32string_view text);
+    // search and copy; a marked-content id when markId >= 0.
+    void BeginActualText(std::u32string_view text, int markId = -1);
     void EndActualText() { EndMarked(); }
 
     // A marked-content sequence, tag and properties as PDF writes them

@@ -170,9 +170,14 @@ void PdfWriter::BeginArtifact(ContentStream& content) {
     content.BeginMarked("/Artifact", "<</Type /Pagination>>");
 }
 
-void PdfWriter::BeginBodyText(ContentStream& content) {
+void PdfWriter::BeginBodyText(ContentStream& content, std::u32string_view actualText) {
+    const int id = structure_.MarkBody(CurrentPage());
+    if (!actualText.empty()) {
+        content.BeginActualText(actualText, id);
+        return;
+    }
     std::string properties = "<</MCID ";
-    AppendInteger(properties, structure_.MarkBody(CurrentPage()));
+    AppendInteger(properties, id);
     content.BeginMarked("/P", properties + ">>");
 }
 

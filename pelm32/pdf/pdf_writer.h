@@ -61,9 +61,10 @@ class PdfWriter {
 
     // What is drawn until EndMarked: page furniture (a pagination
     // artifact), or body text of the current paragraph on the page being
-    // drawn. Each marked sequence lies within one content stream.
+    // drawn, standing for actualText when that is given. Each marked
+    // sequence lies within one content stream.
     void BeginArtifact(ContentStream& content);
-    void BeginBodyText(ContentStream& content);
+    void BeginBodyText(ContentStream& content, std::u32string_view actualText = {});
     void EndMarked(ContentStream& content);
     // Body text that follows begins a new paragraph.
     void EndParagraph();
