@@ -86,6 +86,8 @@ class PageWriter : public RecordDrawer {
     bool spanIsBody_ = false;  // the actual text about to begin is body text
     const Font* bodyFont_ = nullptr;
     double bodyBaseline_ = 0;
+    int bodyPage_ = -1;
+    int pageIndex_ = 0;
     SpoolRecord record_;
     pdf::ContentStream shared_;
     pdf::ContentStream own_;
@@ -195,12 +197,13 @@ void PageWriter::MarkAs(Mark mark) {
 }
 
 // A paragraph ends at a blank line, where the font changes, and where the
-// text goes back up (a new page, a new column).
+// text goes back up the page (a new column); it goes on over a page break.
 void PageWriter::BreakParagraph(const SpoolRecord& record) {
     const Font& font = CurrentFont();
     const double step = record.y - bodyBaseline_;
+    const bool samePage = bodyPage_ == pageIndex_;
     if (bodyFont_ != nullptr &&
-        (&font != bodyFont_ || step < 0 || step > kParagraphGap * font.Points())) {
+        (&font != bodyFont_ || (samePage && (step < 0 || step > kParagraphGap * font.Points())))) {
         if (mark_ == Mark::Body) {
             MarkAs(Mark::None);
         }
@@ -208,6 +211,7 @@ void PageWriter::BreakParagraph(const SpoolRecord& record) {
     }
     bodyFont_ = &font;
     bodyBaseline_ = record.y;
+    bodyPage_ = pageIndex_;
 }
 
 void PageWriter::FinishPart(pdf::ContentStream& content) {
@@ -231,6 +235,7 @@ uint32_t PageWriter::SharedContent(const std::string& key, const pdf::ContentStr
 
 bool PageWriter::Write(int page) {
     StartPage(page);
+    pageIndex_ = page;
     contents_.clear();
     shared_.Clear();
     own_.Clear();

@@ -93,12 +93,16 @@ void ContentStream::BeginActualText(std::u32string_view text, int markId) {
 
 // A marked sequence never crosses the bounds of a text object: this one
 // holds whole ones.
+// Tag and properties go without blanks where PDF needs none: every page
+// carries a few of these, and they add up over a long document.
 void ContentStream::BeginMarked(std::string_view tag, std::string_view properties) {
     EndText();
     bytes_ += tag;
-    bytes_ += ' ';
+    if (properties.front() == '/') {
+        bytes_ += ' ';
+    }
     bytes_ += properties;
-    bytes_ += " BDC\n";
+    bytes_ += properties.back() == '>' ? "BDC\n" : " BDC\n";
 }
 
 void ContentStream::EndMarked() {

@@ -32,7 +32,8 @@ class ContentStream {
     void EndActualText() { EndMarked(); }
 
     // A marked-content sequence, tag and properties as PDF writes them
-    // ("/P", "<</MCID 3>>"), until the matching EndMarked.
+    // ("/P", "<</MCID 3>>", or the name of a property list resource),
+    // until the matching EndMarked.
     void BeginMarked(std::string_view tag, std::string_view properties);
     void EndMarked();
 

@@ -167,7 +167,7 @@ void PdfWriter::DrawImage(ContentStream& content, int image, double left, double
 }
 
 void PdfWriter::BeginArtifact(ContentStream& content) {
-    content.BeginMarked("/Artifact", "<</Type /Pagination>>");
+    content.BeginMarked("/Artifact", "/Pag");
 }
 
 void PdfWriter::BeginBodyText(ContentStream& content, std::u32string_view actualText) {
@@ -308,7 +308,8 @@ bool PdfWriter::Finish(std::string_view titleUtf8, std::string_view creator,
         AppendReference(resources, imageObjects_[i]);
         resources += ' ';
     }
-    resources += ">> >>";
+    // Named here, so each page's furniture names it in a few bytes.
+    resources += ">> /Properties << /Pag << /Type /Pagination >> >> >>";
     objects_.PutObject(resources_, resources);
 
     const uint32_t root = PutPageTree();

@@ -1,7 +1,5 @@
 #include "pelm32/pdf/structure_tree.h"
 
-#include <algorithm>
-
 #include "pelm32/pdf/pdf_syntax.h"
 
 namespace pelm32::pdf {
@@ -10,7 +8,7 @@ namespace {
 
 // Entries in a leaf of the parent tree, so no node of a long document
 // grows huge.
-constexpr size_t kEntriesPerLeaf = 256;
+constexpr int kEntriesPerLeaf = 256;
 
 std::string References(const std::vector<uint32_t>& numbers, size_t begin, size_t end) {
     std::string out = "[";
@@ -51,57 +49,51 @@ void StructureTree::EndParagraph() {
     if (paragraph_ == 0) {
         return;
     }
-    std::string body = "<< /Type /StructElem /S /P /P ";
+    // The shortest form: a paragraph is written for every page or so.
+    std::string body = "<< /S /P /P ";
     AppendReference(body, document_);
     body += " /Pg ";
     AppendReference(body, paragraphPage_);
-    body += " /K [" + kids_ + "] >>";
+    const bool one = kids_.find(' ') == std::string::npos;
+    body += one ? " /K " + kids_ + " >>" : " /K [" + kids_ + "] >>";
     objects_.PutObject(paragraph_, body);
     paragraphs_.push_back(paragraph_);
     paragraph_ = 0;
 }
 
+// A page's entry in the parent tree: its paragraphs by id, inline.
 int StructureTree::EndPage() {
     if (pageIds_.empty()) {
         return -1;
     }
-    const uint32_t array = objects_.NewObject();
-    objects_.PutObject(array, References(pageIds_, 0, pageIds_.size()));
+    AppendInteger(leafEntries_, keys_);
+    leafEntries_ += ' ' + References(pageIds_, 0, pageIds_.size()) + ' ';
     pageIds_.clear();
-    parentArrays_.push_back(array);
-    return static_cast<int>(parentArrays_.size()) - 1;
+    if (++keys_ - leafFirst_ == kEntriesPerLeaf) {
+        PutLeaf();
+    }
+    return keys_ - 1;
 }
 
-// A number tree: the root's /Nums when the entries fit one leaf, else
-// leaves under the root's /Kids.
+// Leaves are written as they fill, so the tree costs no memory to speak of.
+void StructureTree::PutLeaf() {
+    std::string leaf = "<< /Limits [";
+    AppendInteger(leaf, leafFirst_);
+    leaf += ' ';
+    AppendInteger(leaf, keys_ - 1);
+    leaf += "] /Nums [" + leafEntries_ + "] >>";
+    leaves_.push_back(objects_.NewObject());
+    objects_.PutObject(leaves_.back(), leaf);
+    leafFirst_ = keys_;
+    leafEntries_.clear();
+}
+
 uint32_t StructureTree::PutParentTree() {
-    const auto nums = [this](size_t begin, size_t end) {
-        std::string out = "/Nums [";
-        for (size_t key = begin; key < end; ++key) {
-            AppendInteger(out, static_cast<int64_t>(key));
-            out += ' ';
-            AppendReference(out, parentArrays_[key]);
-            out += ' ';
-        }
-        return out + ']';
-    };
+    if (keys_ > leafFirst_) {
+        PutLeaf();
+    }
     const uint32_t tree = objects_.NewObject();
-    if (parentArrays_.size() <= kEntriesPerLeaf) {
-        objects_.PutObject(tree, "<< " + nums(0, parentArrays_.size()) + " >>");
-        return tree;
-    }
-    std::vector<uint32_t> leaves;
-    for (size_t begin = 0; begin < parentArrays_.size(); begin += kEntriesPerLeaf) {
-        const size_t end = std::min(parentArrays_.size(), begin + kEntriesPerLeaf);
-        std::string leaf = "<< /Limits [";
-        AppendInteger(leaf, static_cast<int64_t>(begin));
-        leaf += ' ';
-        AppendInteger(leaf, static_cast<int64_t>(end - 1));
-        leaf += "] " + nums(begin, end) + " >>";
-        leaves.push_back(objects_.NewObject());
-        objects_.PutObject(leaves.back(), leaf);
-    }
-    objects_.PutObject(tree, "<< /Kids " + References(leaves, 0, leaves.size()) + " >>");
+    objects_.PutObject(tree, "<< /Kids " + References(leaves_, 0, leaves_.size()) + " >>");
     return tree;
 }
 
@@ -116,7 +108,7 @@ uint32_t StructureTree::Finish() {
     root += " /ParentTree ";
     AppendReference(root, PutParentTree());
     root += " /ParentTreeNextKey ";
-    AppendInteger(root, static_cast<int64_t>(parentArrays_.size()));
+    AppendInteger(root, keys_);
     objects_.PutObject(root_, root + " >>");
     return root_;
 }

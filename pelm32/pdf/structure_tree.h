@@ -29,6 +29,7 @@ class StructureTree {
     uint32_t Finish();
 
   private:
+    void PutLeaf();
     uint32_t PutParentTree();
 
     ObjectWriter& objects_;
@@ -42,8 +43,12 @@ class StructureTree {
     std::vector<uint32_t> paragraphs_;
     // The paragraph of each id on the page being drawn.
     std::vector<uint32_t> pageIds_;
-    // Each page's array of paragraphs by id, in key order.
-    std::vector<uint32_t> parentArrays_;
+    // The parent tree: its leaves so far, and the entries (each page's
+    // paragraphs by id) of the one being filled.
+    int keys_ = 0;
+    int leafFirst_ = 0;
+    std::string leafEntries_;
+    std::vector<uint32_t> leaves_;
 };
 
 }  // namespace pelm32::pdf
