@@ -98,11 +98,11 @@ void ContentStream::BeginActualText(std::u32string_view text, int markId) {
 void ContentStream::BeginMarked(std::string_view tag, std::string_view properties) {
     EndText();
     bytes_ += tag;
-    if (properties.front() == '/') {
+    if (properties.empty() || properties.front() == '/') {
         bytes_ += ' ';
     }
     bytes_ += properties;
-    bytes_ += properties.back() == '>' ? "BDC\n" : " BDC\n";
+    bytes_ += !properties.empty() && properties.back() == '>' ? "BDC\n" : " BDC\n";
 }
 
 void ContentStream::EndMarked() {
