@@ -22,6 +22,17 @@ constexpr size_t kMaxSharedBytes = 64 * 1024;
 constexpr size_t kContentPartBytes = 1 << 20;
 // Shared streams remembered for reuse: pages share with their neighbours.
 constexpr size_t kRememberedShares = 4;
+// Body text a step this many font sizes below the line before starts a new
+// paragraph: a blank line lies between.
+constexpr double kParagraphGap = 1.5;
+
+// Of a page's leading records: how many go in a stream shared with other
+// pages, and how many are page furniture (tagged as artifacts, not text to
+// read).
+struct Leading {
+    size_t shared = 0;
+    size_t furniture = 0;
+};
 
 class PageWriter : public RecordDrawer {
   public:
@@ -41,8 +52,18 @@ class PageWriter : public RecordDrawer {
     void EndActualText() override;
 
   private:
-    size_t SharedRecords(int page);
-    size_t CommonRecords(int a, int b);
+    // Body text given whole as actual text (a span) is a marked sequence of
+    // its own, not one nested in the paragraph's: readers that follow the
+    // structure take the end of a nested sequence for the end of the text.
+    enum class Mark { None, Artifact, Body, BodySpan };
+
+    Leading LeadingRecords(int page);
+    Leading CommonRecords(int a, int b);
+    size_t NumberingRecords(int page);
+    void MarkFor(const SpoolRecord& record, bool furniture);
+    void MarkAs(Mark mark);
+    void BreakParagraph(const SpoolRecord& record);
+    void FinishPart(pdf::ContentStream& content);
     uint32_t SharedContent(const std::string& key, const pdf::ContentStream& content);
     int WriterFace(int face);
     int WriterImage(int32_t graphic);
@@ -58,7 +79,15 @@ class PageWriter : public RecordDrawer {
     // The last pair of pages compared, which the next page asks about again.
     int comparedA_ = -1;
     int comparedB_ = -1;
-    size_t comparedCount_ = 0;
+    Leading compared_;
+    // The marked sequence open in content_, and where the last body text
+    // went, to tell where paragraphs end.
+    Mark mark_ = Mark::None;
+    bool spanIsBody_ = false;  // the actual text about to begin is body text
+    const Font* bodyFont_ = nullptr;
+    double bodyBaseline_ = 0;
+    int bodyPage_ = -1;
+    int pageIndex_ = 0;
     SpoolRecord record_;
     pdf::ContentStream shared_;
     pdf::ContentStream own_;
@@ -66,40 +95,128 @@ class PageWriter : public RecordDrawer {
     std::vector<pdf::PlacedGlyph> placed_;
 };
 
-// How many leading records two pages have in common, as spooled. A page
-// number is never common: it draws differently on every page.
-size_t PageWriter::CommonRecords(int a, int b) {
+// How many leading records two pages have in common, as spooled: all of
+// them are furniture, and those before the first page number can be
+// shared (a number draws differently on every page).
+Leading PageWriter::CommonRecords(int a, int b) {
     if (a == comparedA_ && b == comparedB_) {
-        return comparedCount_;
+        return compared_;
     }
     RecordReader first = document_.PageRecords(a, true);
     RecordReader second = document_.PageRecords(b, true);
     SpoolRecord x;
     SpoolRecord y;
-    size_t count = 0;
+    Leading common;
+    bool numbered = false;
+    size_t sharedBytes = 0;
     size_t bytes = 0;
-    while (bytes < kMaxSharedBytes && first.Next(x) && second.Next(y) &&
-           x.kind != Record::PageNumber && x.raw == y.raw) {
-        ++count;
+    while (bytes < kMaxSharedBytes && first.Next(x) && second.Next(y) && x.raw == y.raw) {
+        numbered = numbered || x.kind == Record::PageNumber;
+        ++common.furniture;
         bytes += x.raw.size();
+        if (!numbered) {
+            common.shared = common.furniture;
+            sharedBytes = bytes;
+        }
+    }
+    if (sharedBytes < kMinSharedBytes) {
+        common.shared = 0;
     }
     comparedA_ = a;
     comparedB_ = b;
-    comparedCount_ = bytes >= kMinSharedBytes ? count : 0;
-    return comparedCount_;
+    compared_ = common;
+    return compared_;
 }
 
-size_t PageWriter::SharedRecords(int page) {
-    size_t shared = 0;
+// A page with no neighbour to compare with: its furniture is what comes up
+// to its page numbering, which a report draws before its body.
+size_t PageWriter::NumberingRecords(int page) {
+    RecordReader reader = document_.PageRecords(page, true);
+    SpoolRecord record;
+    size_t count = 0;
+    size_t numbered = 0;
+    size_t bytes = 0;
+    while (bytes < kMaxSharedBytes && reader.Next(record)) {
+        ++count;
+        bytes += record.raw.size();
+        if (record.kind == Record::PageNumber || record.kind == Record::PageCount) {
+            numbered = count;
+        }
+    }
+    return numbered;
+}
+
+Leading PageWriter::LeadingRecords(int page) {
+    Leading leading;
     for (const int neighbour : {page - 1, page + 1}) {
         if (neighbour >= 0 && neighbour < document_.PageTotal() &&
             document_.PageFont(neighbour) == document_.PageFont(page)) {
-            const size_t common =
+            const Leading common =
                 neighbour < page ? CommonRecords(neighbour, page) : CommonRecords(page, neighbour);
-            shared = std::max(shared, common);
+            leading.shared = std::max(leading.shared, common.shared);
+            leading.furniture = std::max(leading.furniture, common.furniture);
         }
     }
-    return shared;
+    if (leading.furniture == 0) {
+        leading.furniture = NumberingRecords(page);
+    }
+    return leading;
+}
+
+// Furniture, numbers and bitmaps are artifacts; other text is the body.
+void PageWriter::MarkFor(const SpoolRecord& record, bool furniture) {
+    if (record.kind == Record::Font) {
+        return;  // draws nothing
+    }
+    if (furniture || record.kind != Record::Run) {
+        MarkAs(Mark::Artifact);
+        return;
+    }
+    BreakParagraph(record);
+    if (mark_ == Mark::BodySpan) {
+        return;
+    }
+    const bool span = record.encoding == Encoding::Missing || record.spanRuns > 0;
+    spanIsBody_ = span;
+    MarkAs(span ? Mark::None : Mark::Body);
+}
+
+void PageWriter::MarkAs(Mark mark) {
+    if (mark == mark_) {
+        return;
+    }
+    if (mark_ != Mark::None) {
+        writer_.EndMarked(*content_);
+    }
+    if (mark == Mark::Artifact) {
+        writer_.BeginArtifact(*content_);
+    } else if (mark == Mark::Body) {
+        writer_.BeginBodyText(*content_);
+    }
+    mark_ = mark;
+}
+
+// A paragraph ends at a blank line, where the font changes, and where the
+// text goes back up the page (a new column); it goes on over a page break.
+void PageWriter::BreakParagraph(const SpoolRecord& record) {
+    const Font& font = CurrentFont();
+    const double step = record.y - bodyBaseline_;
+    const bool samePage = bodyPage_ == pageIndex_;
+    if (bodyFont_ != nullptr &&
+        (&font != bodyFont_ || (samePage && (step < 0 || step > kParagraphGap * font.Points())))) {
+        if (mark_ == Mark::Body) {
+            MarkAs(Mark::None);
+        }
+        writer_.EndParagraph();
+    }
+    bodyFont_ = &font;
+    bodyBaseline_ = record.y;
+    bodyPage_ = pageIndex_;
+}
+
+void PageWriter::FinishPart(pdf::ContentStream& content) {
+    MarkAs(Mark::None);
+    content.Finish();
 }
 
 uint32_t PageWriter::SharedContent(const std::string& key, const pdf::ContentStream& content) {
@@ -118,26 +235,30 @@ uint32_t PageWriter::SharedContent(const std::string& key, const pdf::ContentStr
 
 bool PageWriter::Write(int page) {
     StartPage(page);
+    pageIndex_ = page;
     contents_.clear();
     shared_.Clear();
     own_.Clear();
-    const size_t sharedCount = SharedRecords(page);
-    RecordReader reader = document_.PageRecords(page, sharedCount > 0);
+    const Leading leading = LeadingRecords(page);
+    RecordReader reader = document_.PageRecords(page, leading.shared > 0);
     std::string key = std::to_string(document_.PageFont(page)) + ':';
     content_ = &shared_;
-    for (size_t i = 0; i < sharedCount && reader.Next(record_); ++i) {
+    size_t index = 0;
+    for (; index < leading.shared && reader.Next(record_); ++index) {
         key += record_.raw;
+        MarkFor(record_, true);
         Draw(record_);
     }
-    if (sharedCount > 0 && !reader.Failed()) {
-        shared_.Finish();
+    if (leading.shared > 0 && !reader.Failed()) {
+        FinishPart(shared_);
         contents_.push_back(SharedContent(key, shared_));
     }
     content_ = &own_;
-    while (reader.Next(record_)) {
+    for (; reader.Next(record_); ++index) {
+        MarkFor(record_, index < leading.furniture);
         Draw(record_);
-        if (own_.Size() >= kContentPartBytes) {
-            own_.Finish();
+        if (own_.Size() >= kContentPartBytes && mark_ != Mark::BodySpan) {
+            FinishPart(own_);
             contents_.push_back(writer_.PutContent(own_));
             own_.Clear();
         }
@@ -146,7 +267,7 @@ bool PageWriter::Write(int page) {
         error_ = reader.Error();
         return false;
     }
-    own_.Finish();
+    FinishPart(own_);
     if (own_.Size() > 0) {
         contents_.push_back(writer_.PutContent(own_));
     }
@@ -222,11 +343,21 @@ void PageWriter::DrawFrame(double left, double top, double right, double bottom)
 }
 
 void PageWriter::BeginActualText(std::u32string_view text) {
-    content_->BeginActualText(text);
+    if (spanIsBody_ && mark_ == Mark::None) {
+        writer_.BeginBodyText(*content_, text);
+        mark_ = Mark::BodySpan;
+    } else {
+        content_->BeginActualText(text);
+    }
 }
 
 void PageWriter::EndActualText() {
-    content_->EndActualText();
+    if (mark_ == Mark::BodySpan) {
+        writer_.EndMarked(*content_);
+        mark_ = Mark::None;
+    } else {
+        content_->EndActualText();
+    }
 }
 
 void PageWriter::DrawGraphic(int32_t graphic, const float* rect) {
@@ -251,7 +382,7 @@ bool WriteDocumentPdf(const Document& document, pdf::ByteSink& sink, std::string
             return false;
         }
     }
-    if (!writer.Finish(document.Title(), "pelm32")) {
+    if (!writer.Finish(document.Title(), "pelm32", document.DocumentSettings().language)) {
         why = "the file could not be written";
         return false;
     }

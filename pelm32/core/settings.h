@@ -17,7 +17,14 @@ struct Settings {
     // PELM32_QUIET: "1" keeps the line that names each PDF written off
     // standard error (failures are told all the same).
     bool quiet = false;
+    // The language of the user's locale (LC_ALL, LC_MESSAGES or LANG) as
+    // PDF readers want it: "en-GB" for en_GB.UTF-8; "en" where none is set.
+    std::string language = "en";
 };
+
+// "en_GB.UTF-8@euro" -> "en-GB"; "en" for the C and POSIX locales and
+// anything that is not a language.
+std::string LocaleLanguage(const std::string& locale);
 
 Settings ReadSettings();
 

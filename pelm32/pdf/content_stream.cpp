@@ -77,18 +77,35 @@ void ContentStream::Frame(double left, double bottom, double width, double heigh
     bytes_ += "re S Q\n";
 }
 
-// A marked sequence never crosses the bounds of a text object: this one
-// holds whole ones.
-void ContentStream::BeginActualText(std::u32string_view text) {
-    EndText();
-    bytes_ += "/Span <</ActualText <FEFF";
-    for (const char32_t c : text) {
-        AppendUtf16Hex(bytes_, c);
+void ContentStream::BeginActualText(std::u32string_view text, int markId) {
+    std::string properties = "<<";
+    if (markId >= 0) {
+        properties += "/MCID ";
+        AppendInteger(properties, markId);
+        properties += ' ';
     }
-    bytes_ += ">>> BDC\n";
+    properties += "/ActualText <FEFF";
+    for (const char32_t c : text) {
+        AppendUtf16Hex(properties, c);
+    }
+    BeginMarked("/Span", properties + ">>>");
 }
 
-void ContentStream::EndActualText() {
+// A marked sequence never crosses the bounds of a text object: this one
+// holds whole ones.
+// Tag and properties go without blanks where PDF needs none: every page
+// carries a few of these, and they add up over a long document.
+void ContentStream::BeginMarked(std::string_view tag, std::string_view properties) {
+    EndText();
+    bytes_ += tag;
+    if (properties.empty() || properties.front() == '/') {
+        bytes_ += ' ';
+    }
+    bytes_ += properties;
+    bytes_ += !properties.empty() && properties.back() == '>' ? "BDC\n" : " BDC\n";
+}
+
+void ContentStream::EndMarked() {
     EndText();
     bytes_ += "EMC\n";
 }

@@ -27,9 +27,15 @@ class ContentStream {
     void Frame(double left, double bottom, double width, double height);
 
     // What is drawn until EndActualText stands for text (UTF-32), for
-    // search and copy.
-    void BeginActualText(std::u32string_view text);
-    void EndActualText();
+    // search and copy; a marked-content id when markId >= 0.
+    void BeginActualText(std::u32string_view text, int markId = -1);
+    void EndActualText() { EndMarked(); }
+
+    // A marked-content sequence, tag and properties as PDF writes them
+    // ("/P", "<</MCID 3>>", or the name of a property list resource),
+    // until the matching EndMarked.
+    void BeginMarked(std::string_view tag, std::string_view properties);
+    void EndMarked();
 
     // Draws image resource /Im<image> into the rectangle with lower left
     // corner (left, bottom), width and height.

@@ -38,7 +38,7 @@ int ByteWidth(uint64_t value) {
 ObjectWriter::ObjectWriter(ByteSink& sink, Deflater& deflater) : sink_(sink), deflater_(deflater) {
     entries_.push_back(Entry{0, 0, kFreeHeadGeneration});
     // The high bytes on the second line mark the file as binary.
-    Write("%PDF-1.5\n%\xE2\xE3\xCF\xD3\n");
+    Write("%PDF-1.7\n%\xE2\xE3\xCF\xD3\n");
 }
 
 uint32_t ObjectWriter::NewObject() {

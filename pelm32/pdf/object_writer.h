@@ -1,4 +1,4 @@
-// The file layer of a PDF 1.5: numbered objects, the small ones packed into
+// The file layer of a PDF 1.7: numbered objects, the small ones packed into
 // compressed object streams, streams written as they come, and a
 // cross-reference stream with the trailer at the end.
 #pragma once

@@ -243,6 +243,9 @@ void EmbeddedFace::PutSimpleFont(ObjectWriter& objects, uint32_t number, const s
     }
     body += "] /Encoding /WinAnsiEncoding /FontDescriptor ";
     AppendReference(body, descriptor);
+    // Readers know WinAnsiEncoding's text; archives want it stated.
+    body += " /ToUnicode ";
+    AppendReference(body, PutToUnicode(objects, WindowsCodes(), true));
     body += " >>";
     objects.PutObject(number, body);
 }
@@ -298,13 +301,11 @@ uint32_t EmbeddedFace::PutCidFont(ObjectWriter& objects, const std::string& name
     return number;
 }
 
-void EmbeddedFace::PutType0Font(ObjectWriter& objects, uint32_t number, const std::string& name,
-                                uint32_t descriptor, const std::vector<Shown>& shown,
-                                bool oneByte) const {
-    const uint32_t cidFont = PutCidFont(objects, name, descriptor, shown);
-    std::vector<std::pair<unsigned, std::string>> texts, cids;
+// The text each code extracts as; ligatures by their glyph's whole text.
+uint32_t EmbeddedFace::PutToUnicode(ObjectWriter& objects, const std::vector<Shown>& shown,
+                                    bool oneByte) const {
+    std::vector<std::pair<unsigned, std::string>> texts;
     for (const Shown& code : shown) {
-        cids.emplace_back(code.code, std::to_string(code.cid));
         if (code.character == kNoCharacter) {
             continue;  // a glyph that continues its cluster extracts as nothing
         }
@@ -319,10 +320,22 @@ void EmbeddedFace::PutType0Font(ObjectWriter& objects, uint32_t number, const st
         }
         texts.emplace_back(code.code, text + '>');
     }
-    const uint32_t toUnicode = objects.NewObject();
-    objects.PutStream(toUnicode, "",
+    const uint32_t number = objects.NewObject();
+    objects.PutStream(number, "",
                       CMapProgram("<< /Registry (Adobe) /Ordering (UCS) /Supplement 0 >>",
                                   "Adobe-Identity-UCS", 2, oneByte ? 1 : 2, "bfchar", texts));
+    return number;
+}
+
+void EmbeddedFace::PutType0Font(ObjectWriter& objects, uint32_t number, const std::string& name,
+                                uint32_t descriptor, const std::vector<Shown>& shown,
+                                bool oneByte) const {
+    const uint32_t cidFont = PutCidFont(objects, name, descriptor, shown);
+    std::vector<std::pair<unsigned, std::string>> cids;
+    for (const Shown& code : shown) {
+        cids.emplace_back(code.code, std::to_string(code.cid));
+    }
+    const uint32_t toUnicode = PutToUnicode(objects, shown, oneByte);
 
     std::string body = "<< /Type /Font /Subtype /Type0 /BaseFont /" + name + " /Encoding ";
     if (oneByte) {

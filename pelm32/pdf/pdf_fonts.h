@@ -1,7 +1,7 @@
 // A face as the PDF carries it: one embedded font program, subset to the
 // glyphs shown, behind up to two fonts: one for Windows-1252 text and a
-// Type0 font (Identity-H, two-byte codes, a ToUnicode map) for everything
-// else. The codes of the Type0 font are glyph ids, or CIDs for a CID-keyed
+// Type0 font (Identity-H, two-byte codes) for everything else; each with a
+// ToUnicode map. The codes of the Type0 font are glyph ids, or CIDs for a CID-keyed
 // CFF face. For Windows-1252 text a face with TrueType outlines has a simple
 // TrueType font with /WinAnsiEncoding; a face with CFF outlines has a second
 // Type0 font whose one-byte CMap maps the codes to the CIDs of their glyphs,
@@ -86,6 +86,8 @@ class EmbeddedFace {
                            uint32_t program) const;
     void PutSimpleFont(ObjectWriter& objects, uint32_t number, const std::string& name,
                        uint32_t descriptor) const;
+    uint32_t PutToUnicode(ObjectWriter& objects, const std::vector<Shown>& shown,
+                          bool oneByte) const;
     void PutType0Font(ObjectWriter& objects, uint32_t number, const std::string& name,
                       uint32_t descriptor, const std::vector<Shown>& shown, bool oneByte) const;
     uint32_t PutCidFont(ObjectWriter& objects, const std::string& name, uint32_t descriptor,

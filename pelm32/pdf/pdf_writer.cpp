@@ -1,11 +1,14 @@
 #include "pelm32/pdf/pdf_writer.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
+#include "pelm32/pdf/archive_metadata.h"
 #include "pelm32/pdf/pdf_fonts.h"
 #include "pelm32/pdf/pdf_syntax.h"
 #include "pelm32/pdf/png_predictor.h"
+#include "pelm32/pdf/srgb_profile.h"
 #include "pelm32/pdf/utf8.h"
 
 namespace pelm32::pdf {
@@ -72,7 +75,8 @@ PdfWriter::PdfWriter(ByteSink& sink, Deflater& deflater, double pageWidth, doubl
     : objects_(sink, deflater),
       pageWidth_(pageWidth),
       pageHeight_(pageHeight),
-      resources_(objects_.NewObject()) {}
+      resources_(objects_.NewObject()),
+      structure_(objects_) {}
 
 PdfWriter::~PdfWriter() = default;
 
@@ -162,6 +166,29 @@ void PdfWriter::DrawImage(ContentStream& content, int image, double left, double
     }
 }
 
+void PdfWriter::BeginArtifact(ContentStream& content) {
+    content.BeginMarked("/Artifact", "/Pag");
+}
+
+void PdfWriter::BeginBodyText(ContentStream& content, std::u32string_view actualText) {
+    const int id = structure_.MarkBody(CurrentPage());
+    if (!actualText.empty()) {
+        content.BeginActualText(actualText, id);
+        return;
+    }
+    std::string properties = "<</MCID ";
+    AppendInteger(properties, id);
+    content.BeginMarked("/P", properties + ">>");
+}
+
+void PdfWriter::EndMarked(ContentStream& content) {
+    content.EndMarked();
+}
+
+void PdfWriter::EndParagraph() {
+    structure_.EndParagraph();
+}
+
 uint32_t PdfWriter::PutContent(const ContentStream& content) {
     const uint32_t number = objects_.NewObject();
     objects_.PutStream(number, "", content.Bytes());
@@ -177,11 +204,25 @@ uint32_t PdfWriter::PageParent() {
     return leaves_.back();
 }
 
+uint32_t PdfWriter::CurrentPage() {
+    if (page_ == 0) {
+        page_ = objects_.NewObject();
+    }
+    return page_;
+}
+
 void PdfWriter::AddPage(const std::vector<uint32_t>& contents) {
     const uint32_t parent = PageParent();
-    const uint32_t page = objects_.NewObject();
+    const uint32_t page = CurrentPage();
+    page_ = 0;
     std::string body = "<< /Type /Page /Parent ";
     AppendReference(body, parent);
+    // Tab order follows the structure, as accessible documents want.
+    body += " /Tabs /S";
+    if (const int key = structure_.EndPage(); key >= 0) {
+        body += " /StructParents ";
+        AppendInteger(body, key);
+    }
     if (contents.size() == 1) {
         body += " /Contents ";
         AppendReference(body, contents[0]);
@@ -239,7 +280,21 @@ uint32_t PdfWriter::PutPageTree() {
     return level.front().number;
 }
 
-bool PdfWriter::Finish(std::string_view titleUtf8, std::string_view creator) {
+// What the DeviceRGB of the bitmaps means: sRGB.
+uint32_t PdfWriter::PutOutputIntent() {
+    const uint32_t profile = objects_.NewObject();
+    objects_.PutStream(profile, "/N 3", SrgbProfile());
+    const uint32_t intent = objects_.NewObject();
+    std::string body =
+        "<< /Type /OutputIntent /S /GTS_PDFA1 /OutputConditionIdentifier (sRGB IEC61966-2.1) "
+        "/RegistryName (http://www.color.org) /Info (sRGB IEC61966-2.1) /DestOutputProfile ";
+    AppendReference(body, profile);
+    objects_.PutObject(intent, body + " >>");
+    return intent;
+}
+
+bool PdfWriter::Finish(std::string_view titleUtf8, std::string_view creator,
+                       std::string_view language) {
     if (pages_.empty()) {
         AddPage({});  // a document always has a page, if a blank one
     }
@@ -253,17 +308,37 @@ bool PdfWriter::Finish(std::string_view titleUtf8, std::string_view creator) {
         AppendReference(resources, imageObjects_[i]);
         resources += ' ';
     }
-    resources += ">> >>";
+    // Named here, so each page's furniture names it in a few bytes.
+    resources += ">> /Properties << /Pag << /Type /Pagination >> >> >>";
     objects_.PutObject(resources_, resources);
 
     const uint32_t root = PutPageTree();
+    const DocumentInfo about{titleUtf8, creator,
+                             std::chrono::duration_cast<std::chrono::seconds>(
+                                 std::chrono::system_clock::now().time_since_epoch())
+                                 .count()};
+    // Metadata is left uncompressed, as PDF/A asks, so any tool finds it.
+    const uint32_t metadata = objects_.NewObject();
+    objects_.PutStream(metadata, "/Type /Metadata /Subtype /XML", XmpPacket(about), false);
     const uint32_t catalog = objects_.NewObject();
     std::string body = "<< /Type /Catalog /Pages ";
     AppendReference(body, root);
+    body += " /Metadata ";
+    AppendReference(body, metadata);
+    body += " /OutputIntents [";
+    AppendReference(body, PutOutputIntent());
+    body += "] /MarkInfo << /Marked true >> /StructTreeRoot ";
+    AppendReference(body, structure_.Finish());
+    body += " /Lang " + TextString(language);
+    body += " /ViewerPreferences << /DisplayDocTitle true >>";
     objects_.PutObject(catalog, body + " >>");
+    // The level claimed, where tools that read no XMP look for it.
     const uint32_t info = objects_.NewObject();
+    const std::string date = TextString(PdfDate(about.created));
     objects_.PutObject(info, "<< /Title " + TextString(titleUtf8) + " /Creator " +
-                                 TextString(creator) + " /Producer " + TextString(creator) + " >>");
+                                 TextString(creator) + " /Producer " + TextString(creator) +
+                                 " /CreationDate " + date + " /ModDate " + date +
+                                 " /GTS_PDFA1Version (PDF/A-2u) >>");
     return objects_.Finish(catalog, info, FileId(titleUtf8, objects_.Offset(), pages_.size()));
 }
 

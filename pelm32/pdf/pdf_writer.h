@@ -1,7 +1,9 @@
 // A whole PDF document, written as it is drawn: images when they are added,
 // each page's content and page object when the page is done, and the fonts
-// (each face embedded once, subset to what was shown), the page tree and
-// the catalogue at the end.
+// (each face embedded once, subset to what was shown), the page tree, the
+// structure tree and the catalogue at the end. Every document is PDF/A-2u
+// (XMP metadata, an sRGB output intent, every glyph mapped to Unicode) and
+// tagged: what is drawn is either body text, in paragraphs, or an artifact.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +18,7 @@
 #include "pelm32/pdf/object_writer.h"
 #include "pelm32/pdf/pdf_fonts.h"
 #include "pelm32/pdf/sfnt.h"
+#include "pelm32/pdf/structure_tree.h"
 
 namespace pelm32::pdf {
 
@@ -56,20 +59,35 @@ class PdfWriter {
     void DrawImage(ContentStream& content, int image, double left, double bottom, double width,
                    double height);
 
+    // What is drawn until EndMarked: page furniture (a pagination
+    // artifact), or body text of the current paragraph on the page being
+    // drawn, standing for actualText when that is given. Each marked
+    // sequence lies within one content stream.
+    void BeginArtifact(ContentStream& content);
+    void BeginBodyText(ContentStream& content, std::u32string_view actualText = {});
+    void EndMarked(ContentStream& content);
+    // Body text that follows begins a new paragraph.
+    void EndParagraph();
+
     // Writes a finished content stream; the number is for AddPage, and one
     // stream may serve many pages.
     uint32_t PutContent(const ContentStream& content);
     // The next page: its content is the given streams, in order.
     void AddPage(const std::vector<uint32_t>& contents);
 
-    // Fonts, page tree, information and catalogue; then the file is
-    // complete. titleUtf8 goes to the document information. False when any
-    // write failed.
-    bool Finish(std::string_view titleUtf8, std::string_view creator);
+    // Fonts, page tree, structure, metadata and catalogue; then the file is
+    // complete. titleUtf8 goes to the document information and the XMP,
+    // language (BCP 47, "en-GB") to the catalogue. False when any write
+    // failed.
+    bool Finish(std::string_view titleUtf8, std::string_view creator,
+                std::string_view language = "en");
 
   private:
     EmbeddedFace& FaceFor(int face);
     uint32_t PageParent();
+    // The object of the page being drawn, numbered on first use.
+    uint32_t CurrentPage();
+    uint32_t PutOutputIntent();
     uint32_t PutPageTree();
 
     ObjectWriter objects_;
@@ -82,6 +100,8 @@ class PdfWriter {
     // Pages in order, and the leaf nodes of the page tree they hang from.
     std::vector<uint32_t> pages_;
     std::vector<uint32_t> leaves_;
+    uint32_t page_ = 0;
+    StructureTree structure_;
     std::string scratch_;
 };
 

@@ -23,6 +23,7 @@
 #include "engine/pelm32.h"
 #include "pelm32/core/failures.h"
 #include "pelm32/core/fonts.h"
+#include "pelm32/core/settings.h"
 #include "pelm32/core/text_layout.h"
 #include "tests/pelm32/engine_fixture.h"
 #include "tests/pelm32/failing_allocation.h"
@@ -320,6 +321,104 @@ TEST_F(EngineTest, MissingOrBrokenBitmapGetsAnIdAndDrawsNothing) {
     ASSERT_EQ(images.size(), 1u);
     EXPECT_EQ(images[0].width, 150);
     EXPECT_NE(PdfText(Pdf()).find("a line"), std::string::npos);
+}
+
+// The lines of a report file, as the report job reads them.
+std::vector<std::string> ReportFileLines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::istringstream text(ReadFile(path));
+    for (std::string line; std::getline(text, line, '\n');) {
+        lines.push_back(line.substr(0, line.find('\r')));
+    }
+    return lines;
+}
+
+// Without blanks and quotes: struct text runs a paragraph's lines together,
+// and quotes each marked sequence's text on a line of its own.
+std::string WithoutBlanks(std::string text) {
+    text.erase(std::remove_if(text.begin(), text.end(),
+                              [](char c) { return std::strchr(" \t\n\"", c) != nullptr; }),
+               text.end());
+    return text;
+}
+
+TEST_F(EngineTest, EveryPdfIsArchivalAndTaggedWithTheBodyAloneToRead) {
+    const std::string examples = PELM32_EXAMPLES_DIR;
+    struct Case {
+        const char* name;
+        std::vector<std::string> lines;
+        const char* logo;
+        int pages;
+    } cases[] = {
+        {"sample", ReportFileLines(examples + "/sample-report.txt"), "Logo.bmp", 3},
+        {"UTF-8 sample", ReportFileLines(examples + "/utf8-report.txt"), "Logo.bmp", 1},
+        {"missing logo", NumberedLines(110), "no-such-logo.bmp", 3},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        testing::internal::CaptureStderr();
+        setenv("LC_ALL", "de_AT.UTF-8", 1);  // read when the document starts
+        ReportRun run = StartReport(c.logo);
+        unsetenv("LC_ALL");
+        for (const std::string& line : c.lines) {
+            ReportLine(run, line);
+        }
+        FinishReport(run);
+        testing::internal::GetCapturedStderr();
+        const std::string pdf =
+            Pdf(i == 0 ? kPdfName
+                       : std::string(kPdfName).insert(std::strlen(kPdfName) - 4,
+                                                      " (" + std::to_string(i + 1) + ")"));
+        ASSERT_EQ(PdfPageCount(pdf), c.pages) << c.name;
+
+        int status = 0;
+        const std::string failures = RunCommand(
+            "python3 " + Quoted(PELM32_ARCHIVE_CHECK) + ' ' + Quoted(pdf) + " de-AT", &status);
+        EXPECT_EQ(status, 0) << c.name << ":\n" << failures;
+        const std::string info = PdfInfo(pdf);
+        for (const char* claim : {"PDF subtype:    PDF/A-2u", "Standard:      ISO 19005-2",
+                                  "Conformance:   Level U", "Tagged:          yes"}) {
+            EXPECT_NE(info.find(claim), std::string::npos) << c.name << ": " << info;
+        }
+
+        // The body lines in order; none of the furniture.
+        const std::string structure =
+            WithoutBlanks(RunCommand("pdfinfo -struct-text " + Quoted(pdf)));
+        size_t at = 0;
+        for (const std::string& line : c.lines) {
+            const std::string body = WithoutBlanks(line);
+            if (body.empty() || body == ".PAGE.") {
+                continue;
+            }
+            const size_t found = structure.find(body, at);
+            ASSERT_NE(found, std::string::npos) << c.name << ": " << line;
+            at = found + body.size();
+        }
+        EXPECT_NE(structure.find("**ENDOFREPORT**", at), std::string::npos) << c.name;
+        for (const char* furniture : {"FirstLineofPageHeader", "SecondLineofPageHeader",
+                                      "RunDateandTimeorWhatever", "Page"}) {
+            EXPECT_EQ(structure.find(furniture), std::string::npos) << c.name << ": " << furniture;
+        }
+    }
+}
+
+TEST(Settings, TheLocaleGivesTheDocumentsLanguage) {
+    const struct {
+        const char* locale;
+        const char* language;
+    } cases[] = {
+        {"en_GB.UTF-8", "en-GB"},
+        {"de_AT.ISO-8859-1@euro", "de-AT"},
+        {"fr", "fr"},
+        {"ast_ES.UTF-8", "ast-ES"},
+        {"", "en"},
+        {"C", "en"},
+        {"C.UTF-8", "en"},
+        {"POSIX", "en"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(pelm32::LocaleLanguage(c.locale), c.language) << c.locale;
+    }
 }
 
 TEST_F(EngineTest, AnExistingFileIsNeverOverwritten) {

@@ -337,7 +337,7 @@ TEST_F(EngineWin32Test, TheNineFunctionsWriteOnePdfIntoTheOutputFolder) {
     const std::vector<std::string> names = Entries(folder_);
     ASSERT_EQ(names, (std::vector<std::string>{"Quarterly_ Q3_ (2).pdf", "Quarterly_ Q3_.pdf"}));
     const std::string pdf = Contents(folder_ / names[1]);
-    EXPECT_EQ(pdf.rfind("%PDF-1.5", 0), 0u);
+    EXPECT_EQ(pdf.rfind("%PDF-1.7", 0), 0u);
     EXPECT_NE(pdf.find("%%EOF", pdf.size() - 8), std::string::npos);
 }
 
