@@ -4,7 +4,9 @@
 # a private XDG_RUNTIME_DIR, and leaves no Wayland or Qt platform choice in
 # force. The caller defines fail and stops the server.
 x_session_start() {
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$1/display" 2>"$1/xvfb.log" &
+    # Abstract sockets only: a server still closing elsewhere cannot take a
+    # socket file of the same name from under this one.
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -nolisten unix 3>"$1/display" 2>"$1/xvfb.log" &
     xvfb_pid=$!
     for _ in $(seq 100); do
         [ -s "$1/display" ] && break

@@ -36,7 +36,7 @@ wait_for() {  # condition, tenths of a second
     return 1
 }
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -nolisten unix 3>"$work/display" 2>"$work/xvfb.log" &
 pids+=($!)
 wait_for '[ -s "$work/display" ]' 100 || fail "Xvfb did not start"
 export DISPLAY=":$(head -n1 "$work/display")"

@@ -268,7 +268,8 @@ std::string OnXvfb(const std::string& script, int& status) {
     const std::string exe = "/proc/" + std::to_string(getpid()) + "/exe";
     const std::string body =
         "EXE=" + Quoted(exe) +
-        "\nXvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>display 2>/dev/null &\n"
+        "\nXvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -nolisten unix 3>display "
+        "2>/dev/null &\n"
         "xvfb=$!\nfor i in $(seq 100); do [ -s display ] && break; sleep 0.1; done\n"
         "export DISPLAY=:$(head -n1 display)\n"
         "( sleep 60; pkill -P $$ ) >/dev/null 2>&1 &\nwatchdog=$!\n" +
