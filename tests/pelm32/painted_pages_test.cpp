@@ -97,11 +97,7 @@ TEST_F(PaintedPages, PainterAndPdfAgreeOnFurnitureTextInAnyScriptAndClippedText)
     const int32_t watermark = document.AddGraphic("watermark.bmp");
 
     // A page of furniture and body lines.
-    Furniture(document, logo, watermark);
-    for (int line = 0; line < 40; ++line) {
-        const std::string text = "Body line " + std::to_string(line) + " of the furnished page";
-        document.Text(0.5f, 2.3333335f + line / 6.0f, text.c_str());
-    }
+    FurnishedPage(document, logo, watermark);
     // Windows-1252 and UTF-8 text, two sizes.
     document.NewPage();
     const char* scripts[] = {

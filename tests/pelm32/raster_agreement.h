@@ -105,4 +105,13 @@ inline void Furniture(pelm32::Document& document, int32_t logo, int32_t watermar
     document.SetFont(10.0, "Courier New");
 }
 
+// A furnished page: the furniture and 40 body lines below it.
+inline void FurnishedPage(pelm32::Document& document, int32_t logo, int32_t watermark) {
+    Furniture(document, logo, watermark);
+    for (int line = 0; line < 40; ++line) {
+        const std::string text = "Body line " + std::to_string(line) + " of the furnished page";
+        document.Text(0.5f, 2.3333335f + line / 6.0f, text.c_str());
+    }
+}
+
 }  // namespace raster_agreement

@@ -276,11 +276,7 @@ TEST_F(EngineWin32Test, GdiPainterAndPdfAgreeOnFurnitureAndTextInAnyScript) {
     const int32_t logo = document.AddGraphic((ProgramFolder() / "Logo.bmp").string().c_str());
     const int32_t watermark =
         document.AddGraphic((ProgramFolder() / "watermark.bmp").string().c_str());
-    raster_agreement::Furniture(document, logo, watermark);
-    for (int line = 0; line < 40; ++line) {
-        const std::string text = "Body line " + std::to_string(line) + " of the furnished page";
-        document.Text(0.5f, 2.3333335f + line / 6.0f, text.c_str());
-    }
+    raster_agreement::FurnishedPage(document, logo, watermark);
     document.NewPage();
     const char* scripts[] = {
         "Windows-1252: Gr\xFC\xDF"
