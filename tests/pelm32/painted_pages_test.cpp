@@ -111,14 +111,7 @@ TEST_F(PaintedPages, PainterAndPdfAgreeOnFurnitureTextInAnyScriptAndClippedText)
         "Shaped \xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D \xD9\x85\xD8\xB1\xD8\xAD\xD8\xA8\xD8\xA7 "
         "\xE0\xA4\xA8\xE0\xA4\xAE\xE0\xA4\xB8\xE0\xA5\x8D\xE0\xA4\xA4\xE0\xA5\x87",
     };
-    float y = 1.0f;
-    for (const double points : {10.0, 16.0}) {
-        document.SetFont(points, "Courier New");
-        for (const char* text : scripts) {
-            document.Text(1.0f, y, text);
-            y += 0.4f;
-        }
-    }
+    TextsAtTwoSizes(document, scripts);
     // Text and a graphic cut by the edges of the page.
     document.NewPage();
     document.SetFont(16.0, "Courier New");

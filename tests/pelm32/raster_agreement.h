@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <fstream>
 #include <string>
@@ -103,6 +104,19 @@ inline void Furniture(pelm32::Document& document, int32_t logo, int32_t watermar
     document.Text(7.3f, 0.5f, "of ");
     document.PageCount(7.8f, 0.5f);
     document.SetFont(10.0, "Courier New");
+}
+
+// Each text on a line of its own, at 10 and then at 16 points.
+template <size_t N>
+void TextsAtTwoSizes(pelm32::Document& document, const char* const (&texts)[N]) {
+    float y = 1.0f;
+    for (const double points : {10.0, 16.0}) {
+        document.SetFont(points, "Courier New");
+        for (const char* text : texts) {
+            document.Text(1.0f, y, text);
+            y += 0.4f;
+        }
+    }
 }
 
 // A furnished page: the furniture and 40 body lines below it.

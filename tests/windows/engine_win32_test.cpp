@@ -286,14 +286,7 @@ TEST_F(EngineWin32Test, GdiPainterAndPdfAgreeOnFurnitureAndTextInAnyScript) {
         "\xE0\xA4\xA8\xE0\xA4\xAE\xE0\xA4\xB8\xE0\xA5\x8D\xE0\xA4\xA4\xE0\xA5\x87",
         "CJK \xE4\xB8\xAD\xE6\x96\x87 box \xF3\xA0\x80\x80",
     };
-    float y = 1.0f;
-    for (const double points : {10.0, 16.0}) {
-        document.SetFont(points, "Courier New");
-        for (const char* text : scripts) {
-            document.Text(1.0f, y, text);
-            y += 0.4f;
-        }
-    }
+    raster_agreement::TextsAtTwoSizes(document, scripts);
     ASSERT_TRUE(document.Finish());
     pelm32::pdf::MemorySink sink;
     std::string why;
