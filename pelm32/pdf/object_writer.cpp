@@ -12,9 +12,6 @@ namespace {
 // reader's random access cheap, and the writer's memory bounded.
 constexpr size_t kPackedObjects = 200;
 constexpr size_t kPackedBytes = 64 * 1024;
-// Above this the scratch buffer is given back after use, so that one large
-// image does not stay in memory for the rest of the document.
-constexpr size_t kKeptScratch = 1024 * 1024;
 // The generation of the free list's head.
 constexpr uint32_t kFreeHeadGeneration = 0xFFFF;
 
@@ -35,10 +32,10 @@ int ByteWidth(uint64_t value) {
 
 }  // namespace
 
-ObjectWriter::ObjectWriter(ByteSink& sink, Deflater& deflater) : sink_(sink), deflater_(deflater) {
+ObjectWriter::ObjectWriter(ByteSink& sink, Deflater& deflater) : out_(sink, deflater) {
     entries_.push_back(Entry{0, 0, kFreeHeadGeneration});
     // The high bytes on the second line mark the file as binary.
-    Write("%PDF-1.7\n%\xE2\xE3\xCF\xD3\n");
+    out_.Bytes("%PDF-1.7\n%\xE2\xE3\xCF\xD3\n");
 }
 
 uint32_t ObjectWriter::NewObject() {
@@ -47,7 +44,7 @@ uint32_t ObjectWriter::NewObject() {
 }
 
 void ObjectWriter::PutObject(uint32_t number, std::string_view body) {
-    if (!Give(number, Entry{2, 0, static_cast<uint32_t>(packedIndex_.size())}) || !good_) {
+    if (!Give(number, Entry{2, 0, static_cast<uint32_t>(packedIndex_.size())})) {
         return;
     }
     packedIndex_.emplace_back(number, static_cast<uint32_t>(packedBody_.size()));
@@ -60,51 +57,55 @@ void ObjectWriter::PutObject(uint32_t number, std::string_view body) {
 
 void ObjectWriter::PutStream(uint32_t number, std::string_view dictionary, std::string_view data,
                              bool compress) {
-    if (!Give(number, Entry{1, offset_, 0}) || !good_) {
-        return;
-    }
-    if (compress) {
-        WriteCompressed(number, dictionary, data);
-    } else {
-        WriteStreamObject(number, dictionary, data, false);
+    if (Give(number, Entry{1, 0, 0})) {
+        out_.Stream(number, dictionary, data,
+                    compress ? BackgroundWriter::Data::Compress : BackgroundWriter::Data::Plain);
     }
 }
 
 void ObjectWriter::PutDeflatedStream(uint32_t number, std::string_view dictionary,
                                      std::string_view deflated) {
-    if (Give(number, Entry{1, offset_, 0}) && good_) {
-        WriteStreamObject(number, dictionary, deflated, true);
+    if (Give(number, Entry{1, 0, 0})) {
+        out_.Stream(number, dictionary, deflated, BackgroundWriter::Data::Deflated);
+    }
+}
+
+bool ObjectWriter::Good() {
+    out_.Wait();
+    return out_.Good();
+}
+
+uint64_t ObjectWriter::Offset() {
+    out_.Wait();
+    return out_.Offset();
+}
+
+void ObjectWriter::Settle() {
+    out_.Wait();
+    for (const auto& [number, offset] : out_.Placed()) {
+        entries_[number].offset = offset;
     }
 }
 
 bool ObjectWriter::Finish(uint32_t root, uint32_t info, std::string_view fileId) {
     FlushObjectStream();
+    Settle();
     const bool complete = std::none_of(entries_.begin() + 1, entries_.end(),
                                        [](const Entry& entry) { return entry.type == 0; });
     // An unfinished table would send a reader to objects that are not
     // there: the file is left without one instead.
-    if (!good_ || !numbersOk_ || !complete || !Given(root) || (info != 0 && !Given(info))) {
+    if (!out_.Good() || !numbersOk_ || !complete || !Given(root) || (info != 0 && !Given(info))) {
         return false;
     }
     const uint32_t number = NewObject();
-    const uint64_t start = offset_;
+    const uint64_t start = out_.Offset();
     Give(number, Entry{1, start, 0});
     WriteXref(number, root, info, fileId);
     std::string tail = "startxref\n";
     AppendInteger(tail, start);
     tail += "\n%%EOF\n";
-    Write(tail);
-    return good_;
-}
-
-void ObjectWriter::Write(std::string_view bytes) {
-    if (!good_ || bytes.empty()) {
-        return;
-    }
-    good_ = sink_.Write(bytes.data(), bytes.size());
-    if (good_) {
-        offset_ += bytes.size();
-    }
+    out_.Bytes(tail);
+    return Good();
 }
 
 void ObjectWriter::FlushObjectStream() {
@@ -114,7 +115,7 @@ void ObjectWriter::FlushObjectStream() {
     // Numbered now, after the objects it holds: only then is it known to be
     // needed.
     const uint32_t number = NewObject();
-    Give(number, Entry{1, offset_, 0});
+    Give(number, Entry{1, 0, 0});
     scratch_.clear();
     for (const auto& [object, at] : packedIndex_) {
         entries_[object].offset = number;
@@ -128,7 +129,7 @@ void ObjectWriter::FlushObjectStream() {
     dictionary += " /First ";
     AppendInteger(dictionary, scratch_.size());
     packedBody_.insert(0, scratch_);
-    WriteCompressed(number, dictionary, packedBody_);
+    out_.Stream(number, dictionary, packedBody_, BackgroundWriter::Data::Compress);
     packedIndex_.clear();
     packedBody_.clear();
 }
@@ -144,36 +145,6 @@ bool ObjectWriter::Give(uint32_t number, Entry entry) {
 
 bool ObjectWriter::Given(uint32_t number) const {
     return number != 0 && number < entries_.size() && entries_[number].type != 0;
-}
-
-void ObjectWriter::WriteStreamObject(uint32_t number, std::string_view dictionary,
-                                     std::string_view bytes, bool deflated) {
-    std::string head;
-    AppendInteger(head, number);
-    head += " 0 obj\n<< ";
-    if (!dictionary.empty()) {
-        head += dictionary;
-        head += ' ';
-    }
-    head += "/Length ";
-    AppendInteger(head, bytes.size());
-    if (deflated) {
-        head += " /Filter /FlateDecode";
-    }
-    head += " >>\nstream\n";
-    Write(head);
-    Write(bytes);
-    Write("\nendstream\nendobj\n");
-}
-
-void ObjectWriter::WriteCompressed(uint32_t number, std::string_view dictionary,
-                                   std::string_view data) {
-    scratch_.clear();
-    deflater_.Compress(data.data(), data.size(), scratch_);
-    WriteStreamObject(number, dictionary, scratch_, true);
-    if (scratch_.capacity() > kKeptScratch) {
-        std::string().swap(scratch_);
-    }
 }
 
 void ObjectWriter::WriteXref(uint32_t number, uint32_t root, uint32_t info,
@@ -203,7 +174,7 @@ void ObjectWriter::WriteXref(uint32_t number, uint32_t root, uint32_t info,
     std::string id;
     AppendHexString(id, fileId);
     dictionary += " /ID [" + id + ' ' + id + ']';
-    WriteCompressed(number, dictionary, rows);
+    out_.Stream(number, dictionary, rows, BackgroundWriter::Data::Compress);
 }
 
 }  // namespace pelm32::pdf

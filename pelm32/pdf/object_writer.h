@@ -1,6 +1,7 @@
 // The file layer of a PDF 1.7: numbered objects, the small ones packed into
-// compressed object streams, streams written as they come, and a
-// cross-reference stream with the trailer at the end.
+// compressed object streams, streams compressed and written in the order
+// they come (on a thread of their own), and a cross-reference stream with
+// the trailer at the end.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "pelm32/pdf/background_writer.h"
 #include "pelm32/pdf/byte_sink.h"
 #include "pelm32/pdf/deflate.h"
 
@@ -28,7 +30,7 @@ class ObjectWriter {
     // "n 0 obj"/"endobj"; it goes into the current object stream.
     void PutObject(uint32_t number, std::string_view body);
 
-    // A stream object, written to the file at once. dictionary holds the
+    // A stream object, written to the file in turn. dictionary holds the
     // extra entries of its dictionary without "<<", ">>", /Length and
     // /Filter (for example "/Type /XObject /Subtype /Image ..."), possibly
     // empty. The data is compressed (/Filter /FlateDecode) unless compress is
@@ -46,10 +48,11 @@ class ObjectWriter {
     // file then gets no cross-reference stream.
     bool Finish(uint32_t root, uint32_t info, std::string_view fileId);
 
-    // False once a write to the sink has failed.
-    bool Good() const { return good_; }
-    // Bytes written so far.
-    uint64_t Offset() const { return offset_; }
+    // False once a write to the sink has failed. Waits for what is being
+    // written.
+    bool Good();
+    // Bytes written so far, once what is being written is written.
+    uint64_t Offset();
 
   private:
     struct Entry {
@@ -57,23 +60,20 @@ class ObjectWriter {
         uint64_t offset = 0;  // type 1: file offset; type 2: object stream number
         uint32_t index = 0;   // type 2: index inside that object stream
     };
-    void Write(std::string_view bytes);
     void FlushObjectStream();
     // Records where an object went; false (and Finish fails) when the
     // number was never reserved or already has its object.
     bool Give(uint32_t number, Entry entry);
     bool Given(uint32_t number) const;
-    void WriteStreamObject(uint32_t number, std::string_view dictionary, std::string_view bytes,
-                           bool deflated);
-    void WriteCompressed(uint32_t number, std::string_view dictionary, std::string_view data);
+    // Gives the streams written their offsets.
+    void Settle();
     void WriteXref(uint32_t number, uint32_t root, uint32_t info, std::string_view fileId);
 
-    ByteSink& sink_;
-    Deflater& deflater_;
-    bool good_ = true;
+    BackgroundWriter out_;
     bool numbersOk_ = true;
-    uint64_t offset_ = 0;
-    std::vector<Entry> entries_;  // by object number; [0] is the free head
+    // By object number; [0] is the free head. A stream's offset is known
+    // once written (Settle).
+    std::vector<Entry> entries_;
     // The object stream being filled: its objects' numbers and offsets
     // inside the body, and the body.
     std::vector<std::pair<uint32_t, uint32_t>> packedIndex_;

@@ -1,0 +1,176 @@
+#include "pelm32/pdf/background_writer.h"
+
+#include <system_error>
+
+#include "pelm32/pdf/pdf_syntax.h"
+
+namespace pelm32::pdf {
+
+namespace {
+
+// What may wait for the thread before the caller waits in turn: some
+// pages' worth, so neither side idles, and memory stays bounded. A larger
+// job waits until the queue is empty.
+constexpr size_t kQueuedBytes = 1 << 18;
+// Buffers kept for reuse, and the largest kept.
+constexpr size_t kSpareBuffers = 16;
+constexpr size_t kSpareCapacity = 1 << 18;
+
+}  // namespace
+
+BackgroundWriter::BackgroundWriter(ByteSink& sink, Deflater& deflater)
+    : sink_(sink), deflater_(deflater) {
+    try {
+        thread_ = std::thread([this] { Work(); });
+    } catch (const std::system_error&) {
+        // No thread to be had: every job is done at once by the caller.
+    }
+}
+
+BackgroundWriter::~BackgroundWriter() {
+    if (thread_.joinable()) {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+            queue_.clear();
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+}
+
+void BackgroundWriter::Bytes(std::string_view bytes) {
+    Stream(0, {}, bytes, Data::Plain);
+}
+
+void BackgroundWriter::Stream(uint32_t number, std::string_view dictionary, std::string_view data,
+                              Data how) {
+    Job job;
+    job.number = number;
+    job.data = how;
+    job.dictionary = dictionary;
+    if (!thread_.joinable()) {
+        job.bytes = data;
+        Run(job);
+        return;
+    }
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (!spare_.empty()) {
+            job.bytes = std::move(spare_.back());
+            spare_.pop_back();
+        }
+    }
+    job.bytes.assign(data.data(), data.size());
+    Give(std::move(job));
+}
+
+void BackgroundWriter::Give(Job&& job) {
+    const size_t size = job.bytes.size();
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this, size] {
+        return failure_ || queue_.empty() || queuedBytes_ + size <= kQueuedBytes;
+    });
+    RethrowFailure();
+    queuedBytes_ += size;
+    queue_.push_back(std::move(job));
+    lock.unlock();
+    changed_.notify_all();
+}
+
+void BackgroundWriter::Wait() {
+    if (!thread_.joinable()) {
+        return;
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return failure_ || (queue_.empty() && !running_); });
+    RethrowFailure();
+}
+
+// Called with the lock held.
+void BackgroundWriter::RethrowFailure() {
+    if (failure_) {
+        std::rethrow_exception(failure_);
+    }
+}
+
+void BackgroundWriter::Work() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+        if (stopping_) {
+            return;
+        }
+        Job job = std::move(queue_.front());
+        queue_.pop_front();
+        running_ = true;
+        lock.unlock();
+        std::exception_ptr failure;
+        try {
+            Run(job);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        lock.lock();
+        running_ = false;
+        queuedBytes_ -= job.bytes.size();
+        if (failure) {
+            failure_ = failure;
+            queue_.clear();
+        } else if (spare_.size() < kSpareBuffers && job.bytes.capacity() <= kSpareCapacity) {
+            job.bytes.clear();
+            spare_.push_back(std::move(job.bytes));
+        }
+        changed_.notify_all();
+        if (failure) {
+            // Nothing more is written; the caller learns of it on its next call.
+            changed_.wait(lock, [this] { return stopping_; });
+            return;
+        }
+    }
+}
+
+void BackgroundWriter::Run(Job& job) {
+    if (job.number == 0) {
+        Write(job.bytes);
+        return;
+    }
+    std::string_view bytes = job.bytes;
+    if (job.data == Data::Compress) {
+        compressed_.clear();
+        deflater_.Compress(job.bytes.data(), job.bytes.size(), compressed_);
+        bytes = compressed_;
+    }
+    placed_.emplace_back(job.number, offset_);
+    head_.clear();
+    AppendInteger(head_, job.number);
+    head_ += " 0 obj\n<< ";
+    if (!job.dictionary.empty()) {
+        head_ += job.dictionary;
+        head_ += ' ';
+    }
+    head_ += "/Length ";
+    AppendInteger(head_, bytes.size());
+    if (job.data != Data::Plain) {
+        head_ += " /Filter /FlateDecode";
+    }
+    head_ += " >>\nstream\n";
+    Write(head_);
+    Write(bytes);
+    Write("\nendstream\nendobj\n");
+    if (compressed_.capacity() > kSpareCapacity * 4) {
+        std::string().swap(compressed_);  // one large image need not stay in memory
+    }
+}
+
+void BackgroundWriter::Write(std::string_view bytes) {
+    if (!good_ || bytes.empty()) {
+        return;
+    }
+    good_ = sink_.Write(bytes.data(), bytes.size());
+    if (good_) {
+        offset_ += bytes.size();
+    }
+}
+
+}  // namespace pelm32::pdf
