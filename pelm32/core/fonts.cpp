@@ -1,5 +1,6 @@
 #include "pelm32/core/fonts.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <utility>
@@ -220,6 +221,12 @@ Font::Font(const std::string& family, double points) : family_(family), points_(
         }
     }
     latin_ = latin.data();
+    const Placement& space = latin_[' '];
+    const bool uniform = std::all_of(latin_ + ' ', latin_ + 0x7F, [&](const Placement& place) {
+        return place.kind == Placement::Plain && place.face == space.face &&
+               place.width == space.width && place.code == &place - latin_;
+    });
+    uniformAscii_ = uniform && space.face >= 0 ? &space : nullptr;
     if (primary_ < 0) {
         ascent_ = 0.8 * points_;
         lineHeight_ = points_;

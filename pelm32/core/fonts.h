@@ -77,6 +77,11 @@ class Font {
         // Latin-1 is resolved up front: most text never leaves it.
         return character < 256 ? latin_[character] : PlaceBeyondLatin1(character);
     }
+    // The placement every printable ASCII character shares but for its
+    // glyph and code, when each is Plain in one face, at one advance, with
+    // its own byte as its code (a fixed-pitch family): such text is laid a
+    // stretch at a time. Null otherwise.
+    const Placement* UniformAscii() const { return uniformAscii_; }
     // Line box of the primary face, points.
     double Ascent() const { return ascent_; }
     double LineHeight() const { return lineHeight_; }
@@ -98,6 +103,7 @@ class Font {
     double ascent_;
     double lineHeight_;
     const Placement* latin_;
+    const Placement* uniformAscii_ = nullptr;
     std::shared_ptr<Placements> placements_;
 };
 

@@ -12,10 +12,20 @@ constexpr uint32_t kTabWidth = 8;
 }  // namespace
 
 TextCursor::TextCursor(const char* bytes, size_t length, bool forLayout)
-    : position_(reinterpret_cast<const unsigned char*>(bytes)),
-      end_(position_ + length),
-      utf8_(pdf::IsValidUtf8(bytes, length)),
+    : begin_(reinterpret_cast<const unsigned char*>(bytes)),
+      position_(begin_),
+      end_(begin_ + length),
       forLayout_(forLayout) {}
+
+bool TextCursor::Utf8() {
+    if (decoding_ == Decoding::Unknown) {
+        decoding_ = pdf::IsValidUtf8(reinterpret_cast<const char*>(begin_),
+                                     static_cast<size_t>(end_ - begin_))
+                        ? Decoding::Utf8
+                        : Decoding::Windows1252;
+    }
+    return decoding_ == Decoding::Utf8;
+}
 
 bool TextCursor::NextDecoded(char32_t& character) {
     if (pendingSpaces_ > 0) {
@@ -28,7 +38,9 @@ bool TextCursor::NextDecoded(char32_t& character) {
         return false;
     }
     char32_t c;
-    if (utf8_) {
+    if (*position_ < 0x80) {
+        c = *position_++;
+    } else if (Utf8()) {
         const size_t n = pdf::Utf8SequenceLength(position_, end_);
         c = pdf::DecodeUtf8Sequence(position_, n);
         position_ += n;

@@ -1,6 +1,7 @@
 // How the bytes of a drawn text become characters on the page.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -30,12 +31,32 @@ class TextCursor {
         return NextDecoded(character);
     }
 
+    // The next stretch of printable ASCII, at most most characters of it:
+    // what Next() would give one by one. Its length; its bytes from bytes.
+    size_t NextPrintableAscii(size_t most, const unsigned char*& bytes) {
+        bytes = position_;
+        if (pendingSpaces_ != 0) {
+            return 0;
+        }
+        const unsigned char* const last = position_ + std::min<size_t>(most, end_ - position_);
+        while (position_ < last && *position_ >= 0x20 && *position_ < 0x7F) {
+            ++position_;
+        }
+        const auto taken = static_cast<size_t>(position_ - bytes);
+        column_ += static_cast<uint32_t>(taken);
+        return taken;
+    }
+
   private:
     bool NextDecoded(char32_t& character);
+    bool Utf8();
 
+    const unsigned char* begin_;
     const unsigned char* position_;
     const unsigned char* end_;
-    bool utf8_;
+    // Whether the whole text is valid UTF-8, found when the first byte
+    // beyond ASCII is met: ASCII reads the same either way.
+    enum class Decoding : uint8_t { Unknown, Utf8, Windows1252 } decoding_ = Decoding::Unknown;
     bool forLayout_;
     uint32_t column_ = 0;
     uint32_t pendingSpaces_ = 0;

@@ -57,8 +57,37 @@ bool TextLayout::LayGlyphByGlyph(const Font& font, double x, double pageWidth, T
     size_t inkCodes = 0;
     size_t inkGlyphs = 0;
     size_t past = 0;
+    const Placement* const uniform = font.UniformAscii();
+    const double uniformAdvance = uniform != nullptr ? uniform->width * scale : 0.0;
     char32_t c;
-    while ((pen < pageWidth || past++ < kKeptPastTheEdge) && cursor.Next(c)) {
+    for (;;) {
+        if (uniform != nullptr && pen + uniformAdvance > 0.0) {
+            // A stretch of printable ASCII in a fixed-pitch face, in bulk.
+            const size_t before =
+                pen < pageWidth ? static_cast<size_t>(std::ceil((pageWidth - pen) / uniformAdvance))
+                                : 0;
+            const size_t beyond = kKeptPastTheEdge - std::min(past, kKeptPastTheEdge);
+            const unsigned char* bytes;
+            const size_t n = cursor.NextPrintableAscii(before + beyond, bytes);
+            if (n > 0) {
+                AppendCodes(*uniform, pen, bytes, n);
+                size_t ink = n;
+                while (ink > 0 && bytes[ink - 1] == ' ') {
+                    --ink;
+                }
+                if (ink > 0) {
+                    inkRuns = runs_.size();
+                    inkCodes = codes_.size() - (n - ink);
+                    inkGlyphs = glyphs_.size();
+                    inkEnd_ = pen + static_cast<double>(ink) * uniformAdvance;
+                }
+                past += n > before ? n - before : 0;
+                pen += static_cast<double>(n) * uniformAdvance;
+            }
+        }
+        if (!((pen < pageWidth || past++ < kKeptPastTheEdge) && cursor.Next(c))) {
+            break;
+        }
         const Placement& place = font.Place(c);
         if (place.kind == Placement::Shaped) {
             return false;
@@ -336,6 +365,17 @@ void TextLayout::LayCondensed(const Font& font, double x, const std::string& dig
         pen += place.width * size;
     }
     inkEnd_ = x + pen * scale;
+}
+
+// Characters whose codes are their bytes, all in place's face, from x on.
+void TextLayout::AppendCodes(const Placement& place, double x, const unsigned char* bytes,
+                             size_t count) {
+    if (runs_.empty() || runs_.back().face != place.face ||
+        runs_.back().encoding != Encoding::Windows1252) {
+        runs_.push_back({place.face, Encoding::Windows1252, x, codes_.size(), codes_.size()});
+    }
+    codes_.append(reinterpret_cast<const char*>(bytes), count);
+    runs_.back().end += count;
 }
 
 void TextLayout::Append(const Placement& place, double x, char32_t c) {

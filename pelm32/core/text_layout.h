@@ -117,6 +117,7 @@ class TextLayout {
     double LayItem(const Font& font, const Item& item, double x);
     void LayCondensed(const Font& font, double x, const std::string& digits, float scale);
     void Append(const Placement& place, double x, char32_t c);
+    void AppendCodes(const Placement& place, double x, const unsigned char* bytes, size_t count);
     void AppendFitted(const Font& font, const Placement& place, double x, char32_t c);
     void AppendMissing(const Font& font, const Placement& place, double x, char32_t c);
     void DropTrailingBlanks(size_t runs, size_t codes, size_t glyphs);

@@ -203,6 +203,50 @@ std::string LaidGlyphs(const char* text, bool rightToLeft, std::string& file, un
     return ids + "]";
 }
 
+// A fixed-pitch line as the grid gives it, character by character: what
+// starts left of the page is dropped, what is past its edge is kept up to a
+// limit, trailing blanks go, and tabs and non-ASCII interleave with plain
+// ASCII (laid a stretch at a time) without moving it.
+TEST_F(EngineTest, FixedPitchTextKeepsItsColumnsAtBothEdges) {
+    const pelm32::Font& font = pelm32::FontById(pelm32::FindFont("Courier New", 10));
+    ASSERT_NE(font.UniformAscii(), nullptr);
+    constexpr double kCell = 6;  // 10 points of Courier New
+    const size_t kept = pelm32::TextLayout::kKeptPastTheEdge;
+    const std::string longLine(kept + 200, 'w');
+    const struct {
+        double x;
+        double pageWidth;
+        std::string text;
+        std::u32string expected;  // the characters laid, with where they start
+        double first;
+    } cases[] = {
+        {36, 612, "plain line   ", U"plain line", 36},
+        {-18, 612, "ABCDEFGH", U"DEFGH", 0},  // C ends at 0: nothing of it shows
+        {-13, 612, "ABCDEFGH", U"CDEFGH", -1},
+        {600, 612, longLine, std::u32string(kept + 2, U'w'), 600},  // 2 before the edge
+        {0, 612, "a\tb\xC3\xA9\tc", U"a       b\u00E9      c", 0},
+        {6, 612, "x \x01 y\t", U"x   y", 6},
+        {0, 612, "      ", U"", 0},
+    };
+    for (const auto& c : cases) {
+        pelm32::TextCursor cursor(c.text.data(), c.text.size());
+        pelm32::TextLayout layout;
+        layout.Lay(font, c.x, c.pageWidth, cursor);
+        std::u32string laid;
+        for (const pelm32::LaidRun& run : layout.Runs()) {
+            EXPECT_NEAR(run.x, c.first + kCell * static_cast<double>(laid.size()), 1e-9) << c.x;
+            for (size_t i = run.begin; i < run.end; ++i) {
+                laid += run.encoding == pelm32::Encoding::Windows1252
+                            ? static_cast<unsigned char>(layout.Codes()[i])
+                            : layout.Characters()[i];
+            }
+        }
+        EXPECT_TRUE(laid == c.expected) << c.text.substr(0, 40) << " from " << c.x;
+        EXPECT_NEAR(layout.InkEnd(), c.expected.empty() ? c.x : c.first + kCell * laid.size(),
+                    1e-6);
+    }
+}
+
 // Every script as its readers write it: a word's glyphs are those
 // HarfBuzz's own tool gives for the same face and text, the text after it
 // starts in the column a terminal shows it in, and the PDF's text reads as
