@@ -9,7 +9,7 @@ namespace pelm32 {
 namespace {
 
 constexpr size_t kWriteBuffer = 1 << 20;
-constexpr size_t kReadBuffer = 1 << 18;
+constexpr size_t kReadBlock = 1 << 18;
 
 }  // namespace
 
@@ -71,6 +71,31 @@ bool SpoolFile::ReadAt(uint64_t offset, void* out, size_t size, int& error) cons
     return native::ReadAt(file_, out, size, offset, error);
 }
 
+const char* SpoolFile::View(uint64_t offset, uint64_t end, size_t& available, int& error) const {
+    Block* block = nullptr;
+    for (Block& candidate : blocks_) {
+        if (offset >= candidate.start && offset < candidate.start + candidate.fill) {
+            block = &candidate;
+        }
+    }
+    if (block == nullptr) {
+        block = blocks_[0].lastUse <= blocks_[1].lastUse ? &blocks_[0] : &blocks_[1];
+        const auto want = static_cast<size_t>(
+            std::min<uint64_t>(kReadBlock, std::max(written_, end) - std::min(offset, end)));
+        block->bytes.resize(want);
+        block->fill = 0;
+        if (want == 0 || !ReadAt(offset, block->bytes.data(), want, error)) {
+            return nullptr;
+        }
+        block->start = offset;
+        block->fill = want;
+    }
+    block->lastUse = ++uses_;
+    const auto at = static_cast<size_t>(offset - block->start);
+    available = static_cast<size_t>(std::min<uint64_t>(block->fill - at, end - offset));
+    return block->bytes.data() + at;
+}
+
 std::string SpoolReadFailure(int error) {
     const std::string failure = "the document's spool could not be read back";
     return error == 0 ? failure : failure + ": " + native::ErrorText(error);
@@ -84,29 +109,22 @@ bool SpoolReader::Read(void* out, size_t size) {
         return false;
     }
     auto bytes = static_cast<char*>(out);
-    while (size > 0) {
-        const bool inBuffer = offset_ >= bufferStart_ && offset_ < bufferStart_ + bufferFill_;
-        if (!inBuffer) {
-            const size_t want =
-                static_cast<size_t>(std::min<uint64_t>(kReadBuffer, end_ - offset_));
-            if (want >= size && size > kReadBuffer / 2) {
-                // a large record: straight into the caller's memory
-                if (!file_.ReadAt(offset_, bytes, size, error_)) {
-                    return false;
-                }
-                offset_ += size;
-                return true;
-            }
-            buffer_.resize(want);
-            if (!file_.ReadAt(offset_, buffer_.data(), want, error_)) {
-                return false;
-            }
-            bufferStart_ = offset_;
-            bufferFill_ = want;
+    if (size > kReadBlock / 2) {
+        // a large record: straight into the caller's memory
+        if (!file_.ReadAt(offset_, bytes, size, error_)) {
+            return false;
         }
-        const size_t at = static_cast<size_t>(offset_ - bufferStart_);
-        const size_t n = std::min(size, bufferFill_ - at);
-        std::memcpy(bytes, buffer_.data() + at, n);
+        offset_ += size;
+        return true;
+    }
+    while (size > 0) {
+        size_t available = 0;
+        const char* view = file_.View(offset_, end_, available, error_);
+        if (view == nullptr) {
+            return false;
+        }
+        const size_t n = std::min(size, available);
+        std::memcpy(bytes, view, n);
         bytes += n;
         size -= n;
         offset_ += n;

@@ -39,8 +39,21 @@ class SpoolFile {
     // Reads size bytes at offset into out; false, with the system's error
     // code in error, when they could not all be read.
     bool ReadAt(uint64_t offset, void* out, size_t size, int& error) const;
+    // The bytes from offset on, as far as the block read around them goes
+    // (available, at least 1), but not past end. Readers of neighbouring
+    // pages share the blocks: a page is read from the file once, however
+    // often it is compared and drawn. Null, with the system's error code in
+    // error, when they could not be read. What was written before never
+    // changes, so a block stays good until the spool goes.
+    const char* View(uint64_t offset, uint64_t end, size_t& available, int& error) const;
 
   private:
+    struct Block {
+        std::vector<char> bytes;
+        uint64_t start = 0;
+        size_t fill = 0;
+        uint64_t lastUse = 0;
+    };
     void Fail(int error);
 
     native::File file_ = native::kNoFile;
@@ -48,9 +61,12 @@ class SpoolFile {
     int error_ = 0;
     uint64_t written_ = 0;
     std::vector<char> buffer_;
+    // Two: a page is compared with the next while both are read.
+    mutable Block blocks_[2];
+    mutable uint64_t uses_ = 0;
 };
 
-// Sequential reading of a stretch of the spool, through a buffer.
+// Sequential reading of a stretch of the spool, through the file's blocks.
 class SpoolReader {
   public:
     SpoolReader(const SpoolFile& file, uint64_t begin, uint64_t end);
@@ -68,9 +84,6 @@ class SpoolReader {
     const SpoolFile& file_;
     uint64_t offset_;
     uint64_t end_;
-    std::vector<char> buffer_;
-    uint64_t bufferStart_ = 0;
-    size_t bufferFill_ = 0;
     int error_ = 0;
 };
 
