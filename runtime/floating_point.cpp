@@ -7,10 +7,22 @@
 namespace {
 // Bit 6 of the x87 control word is reserved and always reads as 1.
 constexpr std::uint16_t kControlWordBits = 0x1F3F;
+constexpr std::uint16_t kReservedControlBit = 0x40;
+// What fclex clears: the exception flags, stack fault, error summary, busy.
+constexpr std::uint16_t kClearedStatusBits = 0x80FF;
 }  // namespace
 
 void SetFloatingPointSettings() noexcept {
 #ifdef HAVE_X87
+    // Reading the words costs a third of setting them, and after most calls
+    // they are as they were: left alone then.
+    std::uint16_t control = 0;
+    std::uint16_t status = 0;
+    __asm__ volatile("fnstcw %0\n\tfnstsw %1" : "=m"(control), "=m"(status));
+    if ((control & ~kReservedControlBit) == kFloatingPointControlWord &&
+        (status & kClearedStatusBits) == 0) {
+        return;
+    }
     std::uint16_t word = kFloatingPointControlWord;
     __asm__ volatile("fclex\n\tfldcw %0" : : "m"(word));
 #endif

@@ -121,6 +121,33 @@ TEST(SystemCallGate, LeavesEveryFloatingPointWordAsItWasWhateverTheCallChanges) 
     std::feclearexcept(FE_ALL_EXCEPT);
 }
 
+#if defined(__x86_64__) || defined(__i386__)
+// However the state was left, the program's settings are back: its control
+// word and no x87 exception flag raised.
+TEST(FloatingPointSettings, AreEstablishedFromAnyState) {
+    const std::pair<const char*, void (*)()> cases[] = {
+        {"already in force", [] {}},
+        {"the default state", SetDefaultFloatingPointState},
+        {"rounding upward", [] { std::fesetround(FE_UPWARD); }},
+        {"an x87 flag raised",
+         [] {
+             volatile long double zero = 0;
+             zero = 1 / zero;
+         }},
+    };
+    for (const auto& [name, change] : cases) {
+        SetFloatingPointSettings();
+        change();
+        SetFloatingPointSettings();
+        std::uint16_t status = 0;
+        __asm__ volatile("fnstsw %0" : "=m"(status));
+        EXPECT_EQ(CurrentFloatingPointControlWord(), kFloatingPointControlWord) << name;
+        EXPECT_EQ(status & 0x3F, 0) << name;
+    }
+    std::feclearexcept(FE_ALL_EXCEPT);
+}
+#endif
+
 void FailInOwnProcedure() {
     ErrorSlot slot;
     RecordErrorNumber(MapSystemError(ERROR_FILE_NOT_FOUND));
