@@ -12,6 +12,8 @@ namespace {
 // pages' worth, so neither side idles, and memory stays bounded. A larger
 // job waits until the queue is empty.
 constexpr size_t kQueuedBytes = 1 << 18;
+// What wakes the thread when it has run out of work.
+constexpr size_t kWakeBytes = kQueuedBytes / 4;
 // Buffers kept for reuse, and the largest kept.
 constexpr size_t kSpareBuffers = 16;
 constexpr size_t kSpareCapacity = 1 << 18;
@@ -34,7 +36,7 @@ BackgroundWriter::~BackgroundWriter() {
             stopping_ = true;
             queue_.clear();
         }
-        changed_.notify_all();
+        work_.notify_one();
         thread_.join();
     }
 }
@@ -68,14 +70,24 @@ void BackgroundWriter::Stream(uint32_t number, std::string_view dictionary, std:
 void BackgroundWriter::Give(Job&& job) {
     const size_t size = job.bytes.size();
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this, size] {
-        return failure_ || queue_.empty() || queuedBytes_ + size <= kQueuedBytes;
-    });
+    const auto room = [this, size] {
+        return failure_ || queue_.empty() ||
+               (queuedBytes_ <= kQueuedBytes / 2 && queuedBytes_ + size <= kQueuedBytes);
+    };
+    if (queuedBytes_ + size > kQueuedBytes && !room()) {
+        hurry_ = true;
+        work_.notify_one();
+        done_.wait(lock, room);
+        hurry_ = false;
+    }
     RethrowFailure();
     queuedBytes_ += size;
     queue_.push_back(std::move(job));
+    const bool wake = idle_ && queuedBytes_ >= kWakeBytes;
     lock.unlock();
-    changed_.notify_all();
+    if (wake) {
+        work_.notify_one();
+    }
 }
 
 void BackgroundWriter::Wait() {
@@ -83,7 +95,10 @@ void BackgroundWriter::Wait() {
         return;
     }
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return failure_ || (queue_.empty() && !running_); });
+    hurry_ = true;
+    work_.notify_one();
+    done_.wait(lock, [this] { return failure_ || (queue_.empty() && !running_); });
+    hurry_ = false;
     RethrowFailure();
 }
 
@@ -94,37 +109,47 @@ void BackgroundWriter::RethrowFailure() {
     }
 }
 
+// Wakes for a batch of jobs, not for each: waking a thread costs as much as
+// compressing a small page.
 void BackgroundWriter::Work() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+        idle_ = true;
+        work_.wait(lock, [this] {
+            return stopping_ || (!queue_.empty() && (hurry_ || queuedBytes_ >= kWakeBytes));
+        });
+        idle_ = false;
+        while (!stopping_ && !queue_.empty()) {
+            Job job = std::move(queue_.front());
+            queue_.pop_front();
+            running_ = true;
+            lock.unlock();
+            std::exception_ptr failure;
+            try {
+                Run(job);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            lock.lock();
+            running_ = false;
+            queuedBytes_ -= job.bytes.size();
+            if (failure) {
+                // Nothing more is written; the caller learns of it on its next call.
+                failure_ = failure;
+                queue_.clear();
+                done_.notify_one();
+                work_.wait(lock, [this] { return stopping_; });
+                return;
+            }
+            if (spare_.size() < kSpareBuffers && job.bytes.capacity() <= kSpareCapacity) {
+                job.bytes.clear();
+                spare_.push_back(std::move(job.bytes));
+            }
+            if (hurry_ && queuedBytes_ <= kQueuedBytes / 2) {
+                done_.notify_one();
+            }
+        }
         if (stopping_) {
-            return;
-        }
-        Job job = std::move(queue_.front());
-        queue_.pop_front();
-        running_ = true;
-        lock.unlock();
-        std::exception_ptr failure;
-        try {
-            Run(job);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        lock.lock();
-        running_ = false;
-        queuedBytes_ -= job.bytes.size();
-        if (failure) {
-            failure_ = failure;
-            queue_.clear();
-        } else if (spare_.size() < kSpareBuffers && job.bytes.capacity() <= kSpareCapacity) {
-            job.bytes.clear();
-            spare_.push_back(std::move(job.bytes));
-        }
-        changed_.notify_all();
-        if (failure) {
-            // Nothing more is written; the caller learns of it on its next call.
-            changed_.wait(lock, [this] { return stopping_; });
             return;
         }
     }

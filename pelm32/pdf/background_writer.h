@@ -70,11 +70,14 @@ class BackgroundWriter {
     std::string compressed_;
 
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable work_;  // the thread waits on it for jobs
+    std::condition_variable done_;  // the caller waits on it for room or the end
     std::deque<Job> queue_;
     std::vector<std::string> spare_;  // emptied buffers, reused for the next jobs
     size_t queuedBytes_ = 0;
+    bool idle_ = false;     // the thread waits for jobs
     bool running_ = false;  // a job is being worked on
+    bool hurry_ = false;    // the caller waits: work on, and say when there is room
     bool stopping_ = false;
     std::exception_ptr failure_;
     std::thread thread_;
