@@ -54,16 +54,30 @@ void BackgroundWriter::Stream(uint32_t number, std::string_view dictionary, std:
     if (!thread_.joinable()) {
         job.bytes = data;
         Run(job);
+        Placed(job);
         return;
     }
+    bool behind = false;
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         if (!spare_.empty()) {
             job.bytes = std::move(spare_.back());
             spare_.pop_back();
         }
+        behind = queuedBytes_ >= kQueuedBytes / 2;
     }
-    job.bytes.assign(data.data(), data.size());
+    if (how == Data::Compress && behind) {
+        // The thread has more than it can keep up with: this one is
+        // compressed here, and both processors work.
+        if (!twin_) {
+            twin_ = deflater_.Twin();
+        }
+        job.bytes.clear();
+        twin_->Compress(data.data(), data.size(), job.bytes);
+        job.data = Data::Deflated;
+    } else {
+        job.bytes.assign(data.data(), data.size());
+    }
     Give(std::move(job));
 }
 
@@ -133,6 +147,7 @@ void BackgroundWriter::Work() {
             lock.lock();
             running_ = false;
             queuedBytes_ -= job.bytes.size();
+            Placed(job);
             if (failure) {
                 // Nothing more is written; the caller learns of it on its next call.
                 failure_ = failure;
@@ -155,6 +170,19 @@ void BackgroundWriter::Work() {
     }
 }
 
+void BackgroundWriter::TakePlaced(std::vector<std::pair<uint32_t, uint64_t>>& placed) {
+    placed.clear();
+    const std::lock_guard<std::mutex> lock(mutex_);
+    placed.swap(placed_);
+}
+
+// With the lock held, where there is a thread.
+void BackgroundWriter::Placed(const Job& job) {
+    if (job.number != 0) {
+        placed_.emplace_back(job.number, job.placedAt);
+    }
+}
+
 void BackgroundWriter::Run(Job& job) {
     if (job.number == 0) {
         Write(job.bytes);
@@ -166,7 +194,7 @@ void BackgroundWriter::Run(Job& job) {
         deflater_.Compress(job.bytes.data(), job.bytes.size(), compressed_);
         bytes = compressed_;
     }
-    placed_.emplace_back(job.number, offset_);
+    job.placedAt = offset_;
     head_.clear();
     AppendInteger(head_, job.number);
     head_ += " 0 obj\n<< ";

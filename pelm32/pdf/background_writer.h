@@ -1,6 +1,7 @@
 // The bytes of a PDF file written out in order on a thread of their own,
 // stream objects compressed there too: the next page is laid out while the
-// last one is compressed. Where no thread can be started, the same work is
+// last one is compressed. When the thread falls behind, the caller
+// compresses streams too. Where no thread can be started, the same work is
 // done at once by the caller.
 #pragma once
 
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <deque>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -41,11 +43,13 @@ class BackgroundWriter {
     // enough memory, a failing deflater) is thrown here, and by the calls
     // above once it is known.
     void Wait();
-    // After Wait: false once a write to the sink has failed; the bytes
-    // written; and where each stream object starts, in the order given.
+    // After Wait: false once a write to the sink has failed, and the bytes
+    // written.
     bool Good() const { return good_; }
     uint64_t Offset() const { return offset_; }
-    const std::vector<std::pair<uint32_t, uint64_t>>& Placed() const { return placed_; }
+    // Where the stream objects written since the last call start (object
+    // number, offset), into placed; what is still waiting comes later.
+    void TakePlaced(std::vector<std::pair<uint32_t, uint64_t>>& placed);
 
   private:
     struct Job {
@@ -53,19 +57,22 @@ class BackgroundWriter {
         Data data = Data::Plain;
         std::string dictionary;
         std::string bytes;
+        uint64_t placedAt = 0;  // where its object starts, once written
     };
     void Give(Job&& job);
     void Work();
     void Run(Job& job);
+    void Placed(const Job& job);
     void Write(std::string_view bytes);
     void RethrowFailure();
 
     ByteSink& sink_;
     Deflater& deflater_;
+    std::unique_ptr<Deflater> twin_;  // the caller's, when it helps compress
     // Touched only by whoever runs the jobs, and read by the caller after Wait.
     bool good_ = true;
     uint64_t offset_ = 0;
-    std::vector<std::pair<uint32_t, uint64_t>> placed_;
+    std::vector<std::pair<uint32_t, uint64_t>> placed_;  // under the lock
     std::string head_;
     std::string compressed_;
 

@@ -20,7 +20,7 @@ constexpr int kDefaultLevel = 6;
 
 class ZlibDeflater final : public Deflater {
   public:
-    explicit ZlibDeflater(int level) {
+    explicit ZlibDeflater(int level) : level_(level) {
         // One stream for every call: no allocation per stream, and a failed
         // allocation shows here rather than in the middle of a document.
         if (deflateInit(&stream_, std::clamp(level, 0, 9)) != Z_OK) {
@@ -33,8 +33,12 @@ class ZlibDeflater final : public Deflater {
 
     void Compress(const void* data, size_t size, std::string& out) override;
     const char* Name() const override { return "zlib"; }
+    std::unique_ptr<Deflater> Twin() const override {
+        return std::make_unique<ZlibDeflater>(level_);
+    }
 
   private:
+    int level_;
     // zlib counts in uInt (and bounds in uLong, 32 bits on Windows): larger
     // buffers go through in pieces.
     static constexpr size_t kPiece = size_t{1} << 30;
@@ -76,7 +80,7 @@ void ZlibDeflater::Compress(const void* data, size_t size, std::string& out) {
 class LibdeflateDeflater final : public Deflater {
   public:
     explicit LibdeflateDeflater(int level)
-        : compressor_(libdeflate_alloc_compressor(std::clamp(level, 0, 12))) {
+        : level_(level), compressor_(libdeflate_alloc_compressor(std::clamp(level, 0, 12))) {
         if (compressor_ == nullptr) {
             throw std::bad_alloc();
         }
@@ -93,8 +97,12 @@ class LibdeflateDeflater final : public Deflater {
                    libdeflate_zlib_compress(compressor_, data, size, out.data() + used, bound));
     }
     const char* Name() const override { return "libdeflate"; }
+    std::unique_ptr<Deflater> Twin() const override {
+        return std::make_unique<LibdeflateDeflater>(level_);
+    }
 
   private:
+    int level_;
     libdeflate_compressor* compressor_;
 };
 #endif

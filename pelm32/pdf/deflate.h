@@ -16,6 +16,9 @@ class Deflater {
     virtual void Compress(const void* data, size_t size, std::string& out) = 0;
     // Which library does the work ("zlib" or "libdeflate").
     virtual const char* Name() const = 0;
+    // Another of the same library and level, for a second thread: one
+    // deflater compresses one stream at a time.
+    virtual std::unique_ptr<Deflater> Twin() const = 0;
 };
 
 std::unique_ptr<Deflater> MakeZlibDeflater(int level);

@@ -81,14 +81,15 @@ uint64_t ObjectWriter::Offset() {
 }
 
 void ObjectWriter::Settle() {
-    out_.Wait();
-    for (const auto& [number, offset] : out_.Placed()) {
+    out_.TakePlaced(placed_);
+    for (const auto& [number, offset] : placed_) {
         entries_[number].offset = offset;
     }
 }
 
 bool ObjectWriter::Finish(uint32_t root, uint32_t info, std::string_view fileId) {
     FlushObjectStream();
+    out_.Wait();
     Settle();
     const bool complete = std::none_of(entries_.begin() + 1, entries_.end(),
                                        [](const Entry& entry) { return entry.type == 0; });
@@ -132,6 +133,7 @@ void ObjectWriter::FlushObjectStream() {
     out_.Stream(number, dictionary, packedBody_, BackgroundWriter::Data::Compress);
     packedIndex_.clear();
     packedBody_.clear();
+    Settle();
 }
 
 bool ObjectWriter::Give(uint32_t number, Entry entry) {

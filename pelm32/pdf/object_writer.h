@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "pelm32/pdf/background_writer.h"
@@ -65,7 +66,7 @@ class ObjectWriter {
     // number was never reserved or already has its object.
     bool Give(uint32_t number, Entry entry);
     bool Given(uint32_t number) const;
-    // Gives the streams written their offsets.
+    // Gives the streams written so far their offsets.
     void Settle();
     void WriteXref(uint32_t number, uint32_t root, uint32_t info, std::string_view fileId);
 
@@ -79,6 +80,7 @@ class ObjectWriter {
     std::vector<std::pair<uint32_t, uint32_t>> packedIndex_;
     std::string packedBody_;
     std::string scratch_;
+    std::vector<std::pair<uint32_t, uint64_t>> placed_;
 };
 
 }  // namespace pelm32::pdf
