@@ -11,7 +11,7 @@ namespace {
 // What may wait for the thread before the caller waits in turn: some
 // pages' worth, so neither side idles, and memory stays bounded. A larger
 // job waits until the queue is empty.
-constexpr size_t kQueuedBytes = 1 << 18;
+constexpr size_t kQueuedBytes = 1 << 17;
 // What wakes the thread when it has run out of work.
 constexpr size_t kWakeBytes = kQueuedBytes / 4;
 // Buffers kept for reuse, and the largest kept.
