@@ -8,7 +8,7 @@ namespace pelm32 {
 
 namespace {
 
-constexpr size_t kWriteBuffer = 1 << 20;
+constexpr size_t kWriteBuffer = 1 << 18;
 constexpr size_t kReadBlock = 1 << 17;
 
 }  // namespace
