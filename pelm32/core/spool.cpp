@@ -71,29 +71,36 @@ bool SpoolFile::ReadAt(uint64_t offset, void* out, size_t size, int& error) cons
     return native::ReadAt(file_, out, size, offset, error);
 }
 
-const char* SpoolFile::View(uint64_t offset, uint64_t end, size_t& available, int& error) const {
-    Block* block = nullptr;
-    for (Block& candidate : blocks_) {
-        if (offset >= candidate.start && offset < candidate.start + candidate.fill) {
-            block = &candidate;
+bool SpoolFile::ViewAt(uint64_t offset, uint64_t end, View& view, int& error) const {
+    int found = -1;
+    for (int i = 0; i < 2; ++i) {
+        if (offset >= blocks_[i].start && offset < blocks_[i].start + blocks_[i].fill) {
+            found = i;
         }
     }
-    if (block == nullptr) {
-        block = blocks_[0].lastUse <= blocks_[1].lastUse ? &blocks_[0] : &blocks_[1];
+    if (found < 0) {
+        found = blocks_[0].lastUse <= blocks_[1].lastUse ? 0 : 1;
+        Block& block = blocks_[found];
         const auto want = static_cast<size_t>(
             std::min<uint64_t>(kReadBlock, std::max(written_, end) - std::min(offset, end)));
-        block->bytes.resize(want);
-        block->fill = 0;
-        if (want == 0 || !ReadAt(offset, block->bytes.data(), want, error)) {
-            return nullptr;
+        block.bytes.resize(want);
+        block.fill = 0;
+        block.generation = 0;
+        if (want == 0 || !ReadAt(offset, block.bytes.data(), want, error)) {
+            return false;
         }
-        block->start = offset;
-        block->fill = want;
+        block.start = offset;
+        block.fill = want;
+        block.generation = ++readings_;
     }
-    block->lastUse = ++uses_;
-    const auto at = static_cast<size_t>(offset - block->start);
-    available = static_cast<size_t>(std::min<uint64_t>(block->fill - at, end - offset));
-    return block->bytes.data() + at;
+    Block& block = blocks_[found];
+    block.lastUse = ++uses_;
+    const auto at = static_cast<size_t>(offset - block.start);
+    view.bytes = block.bytes.data() + at;
+    view.size = static_cast<size_t>(std::min<uint64_t>(block.fill - at, end - offset));
+    view.block = found;
+    view.generation = block.generation;
+    return true;
 }
 
 std::string SpoolReadFailure(int error) {
@@ -104,13 +111,14 @@ std::string SpoolReadFailure(int error) {
 SpoolReader::SpoolReader(const SpoolFile& file, uint64_t begin, uint64_t end)
     : file_(file), offset_(begin), end_(end) {}
 
-bool SpoolReader::Read(void* out, size_t size) {
+bool SpoolReader::ReadThroughBlocks(void* out, size_t size) {
     if (offset_ + size > end_) {
         return false;
     }
     auto bytes = static_cast<char*>(out);
     if (size > kReadBlock / 2) {
         // a large record: straight into the caller's memory
+        view_ = {};
         if (!file_.ReadAt(offset_, bytes, size, error_)) {
             return false;
         }
@@ -118,16 +126,19 @@ bool SpoolReader::Read(void* out, size_t size) {
         return true;
     }
     while (size > 0) {
-        size_t available = 0;
-        const char* view = file_.View(offset_, end_, available, error_);
-        if (view == nullptr) {
-            return false;
+        if (view_.size == 0 || !file_.Holds(view_)) {
+            if (!file_.ViewAt(offset_, end_, view_, error_)) {
+                view_ = {};
+                return false;
+            }
         }
-        const size_t n = std::min(size, available);
-        std::memcpy(bytes, view, n);
+        const size_t n = std::min(size, view_.size);
+        std::memcpy(bytes, view_.bytes, n);
         bytes += n;
         size -= n;
         offset_ += n;
+        view_.bytes += n;
+        view_.size -= n;
     }
     return true;
 }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -39,13 +40,23 @@ class SpoolFile {
     // Reads size bytes at offset into out; false, with the system's error
     // code in error, when they could not all be read.
     bool ReadAt(uint64_t offset, void* out, size_t size, int& error) const;
+    // Where a reader stands in one of the blocks read back.
+    struct View {
+        const char* bytes = nullptr;
+        size_t size = 0;  // bytes on from there, not past the reader's end
+        int block = 0;
+        uint64_t generation = 0;  // 0: none
+    };
     // The bytes from offset on, as far as the block read around them goes
-    // (available, at least 1), but not past end. Readers of neighbouring
-    // pages share the blocks: a page is read from the file once, however
-    // often it is compared and drawn. Null, with the system's error code in
-    // error, when they could not be read. What was written before never
-    // changes, so a block stays good until the spool goes.
-    const char* View(uint64_t offset, uint64_t end, size_t& available, int& error) const;
+    // (at least 1), but not past end. Readers of neighbouring pages share
+    // the blocks: a page is read from the file once, however often it is
+    // compared and drawn. False, with the system's error code in error,
+    // when they could not be read. What was written before never changes,
+    // so a view stays good until its block is read again (Holds).
+    bool ViewAt(uint64_t offset, uint64_t end, View& view, int& error) const;
+    bool Holds(const View& view) const {
+        return view.generation != 0 && blocks_[view.block].generation == view.generation;
+    }
 
   private:
     struct Block {
@@ -53,6 +64,7 @@ class SpoolFile {
         uint64_t start = 0;
         size_t fill = 0;
         uint64_t lastUse = 0;
+        uint64_t generation = 0;  // which reading of the file it holds
     };
     void Fail(int error);
 
@@ -64,6 +76,7 @@ class SpoolFile {
     // Two: a page is compared with the next while both are read.
     mutable Block blocks_[2];
     mutable uint64_t uses_ = 0;
+    mutable uint64_t readings_ = 0;
 };
 
 // Sequential reading of a stretch of the spool, through the file's blocks.
@@ -73,7 +86,16 @@ class SpoolReader {
     bool AtEnd() const { return offset_ >= end_; }
     // False when the bytes are not there: beyond the stretch (Error() 0)
     // or unreadable (Error() the system's code).
-    bool Read(void* out, size_t size);
+    bool Read(void* out, size_t size) {
+        if (size <= view_.size && file_.Holds(view_)) {
+            std::memcpy(out, view_.bytes, size);
+            view_.bytes += size;
+            view_.size -= size;
+            offset_ += size;
+            return true;
+        }
+        return ReadThroughBlocks(out, size);
+    }
     int Error() const { return error_; }
     template <typename T>
     bool ReadValue(T& value) {
@@ -81,9 +103,12 @@ class SpoolReader {
     }
 
   private:
+    bool ReadThroughBlocks(void* out, size_t size);
+
     const SpoolFile& file_;
     uint64_t offset_;
     uint64_t end_;
+    SpoolFile::View view_;  // the bytes at offset_, while its block holds them
     int error_ = 0;
 };
 

@@ -64,18 +64,20 @@ void AppendReference(std::string& out, uint32_t number) {
     out += " 0 R";
 }
 
+// Stretches that need no escape go in whole: most text has none.
 void AppendLiteral(std::string& out, std::string_view bytes) {
     out += '(';
-    for (const char c : bytes) {
-        if (c == '(' || c == ')' || c == '\\') {
+    size_t plain = 0;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '(' || c == ')' || c == '\\' || c == '\r') {
+            out.append(bytes.data() + plain, i - plain);
             out += '\\';
-            out += c;
-        } else if (c == '\r') {
-            out += "\\r";
-        } else {
-            out += c;
+            out += c == '\r' ? 'r' : c;
+            plain = i + 1;
         }
     }
+    out.append(bytes.data() + plain, bytes.size() - plain);
     out += ')';
 }
 

@@ -24,6 +24,7 @@
 #include "pelm32/core/failures.h"
 #include "pelm32/core/fonts.h"
 #include "pelm32/core/settings.h"
+#include "pelm32/core/spool.h"
 #include "pelm32/core/text_layout.h"
 #include "tests/pelm32/engine_fixture.h"
 #include "tests/pelm32/failing_allocation.h"
@@ -245,6 +246,53 @@ TEST_F(EngineTest, FixedPitchTextKeepsItsColumnsAtBothEdges) {
         EXPECT_NEAR(layout.InkEnd(), c.expected.empty() ? c.x : c.first + kCell * laid.size(),
                     1e-6);
     }
+}
+
+// Readers of the spool share two blocks read back from it: readers that
+// take turns across block edges, start mid-way or read records larger than
+// a block each get exactly the bytes written.
+TEST(SpoolReading, EveryReaderGetsTheBytesWrittenWhateverItsNeighboursRead) {
+    pelm32::SpoolFile spool;
+    std::string written;
+    for (uint32_t i = 0; written.size() < (3u << 20); ++i) {
+        const std::string record(i % 97 == 0 ? 200000 : 5 + i % 300,
+                                 static_cast<char>('a' + i % 26));
+        spool.Append(record.data(), record.size());
+        written += record;
+    }
+    ASSERT_TRUE(spool.Flush());
+    const uint64_t third = written.size() / 3;
+    const struct {
+        uint64_t begins[3];  // readers taking turns, each from its own offset
+        size_t step;         // bytes per read
+    } cases[] = {
+        {{0, 0, 0}, 4096},
+        {{0, 131000, 262000}, 7},    // neighbours a block apart, small reads
+        {{0, third, 2 * third}, 7},  // three stretches for two blocks
+        {{third, third + 5, 2 * third}, 90001},
+        {{1, 2 * third - 3, 2 * third + 11}, 150000},  // larger than half a block
+    };
+    for (const auto& c : cases) {
+        std::vector<pelm32::SpoolReader> readers;
+        std::vector<uint64_t> at;
+        for (const uint64_t begin : c.begins) {
+            readers.emplace_back(spool, begin, written.size());
+            at.push_back(begin);
+        }
+        std::string buffer(c.step, '\0');
+        for (int turn = 0; turn < 60; ++turn) {
+            const size_t r = static_cast<size_t>(turn) % readers.size();
+            const size_t n =
+                static_cast<size_t>(std::min<uint64_t>(c.step, written.size() - at[r]));
+            ASSERT_TRUE(readers[r].Read(buffer.data(), n)) << c.step << " turn " << turn;
+            ASSERT_EQ(buffer.compare(0, n, written, at[r], n), 0) << c.step << " turn " << turn;
+            at[r] += n;
+        }
+    }
+    pelm32::SpoolReader reader(spool, written.size() - 4, written.size());
+    char tail[8];
+    EXPECT_FALSE(reader.Read(tail, 8));  // past its stretch
+    EXPECT_TRUE(reader.Read(tail, 4));
 }
 
 // Every script as its readers write it: a word's glyphs are those

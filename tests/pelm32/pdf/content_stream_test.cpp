@@ -87,8 +87,10 @@ TEST(ContentStream, LiteralStringsSurviveEscaping) {
     // be read as LF; 0xE9 is é in WinAnsiEncoding.
     ContentStream content;
     content.Text(1, 12, 72, 720, "a)b(c\\d\re\xE9", false);
+    content.Text(1, 12, 72, 700, "(edge)", false);
     content.Finish();
     EXPECT_NE(content.Bytes().find("(a\\)b\\(c\\\\d\\re\xE9)Tj"), std::string::npos);
+    EXPECT_NE(content.Bytes().find("(\\(edge\\))'"), std::string::npos);
     const std::string pdf = WriteTempPdf(SimpleDocument({content.Bytes()}));
     EXPECT_TRUE(QpdfClean(pdf));
     std::string errors;
