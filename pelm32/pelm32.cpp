@@ -38,6 +38,7 @@ constexpr int32_t kMaxHandle = 32767;
 struct OpenDocument {
     std::unique_ptr<Document> document;
     std::unique_ptr<pelm32::Progress> progress;
+    std::unique_ptr<pelm32::PdfOutput> output;  // goes before its document
 };
 
 // Documents may nest (a second one can start while a preview is open), so
@@ -165,7 +166,8 @@ int32_t StartDocument(const char* title) {
         return 0;
     }
     auto progress = std::make_unique<pelm32::Progress>(document->Title());
-    OpenDocuments()[handle] = {std::move(document), std::move(progress)};
+    auto output = std::make_unique<pelm32::PdfOutput>(*document);
+    OpenDocuments()[handle] = {std::move(document), std::move(progress), std::move(output)};
     return handle;
 }
 
@@ -178,7 +180,7 @@ void FinishDocument(const OpenDocument& open, std::string& path) {
                             "\" failed: " + pelm32::native::ErrorText(document->Spool().Error()));
         return;
     }
-    path = pelm32::WritePdf(*document, open.progress.get());
+    path = open.output->Finish(open.progress.get());
     open.progress->Done();
     if (path.empty()) {
         return;
@@ -254,6 +256,7 @@ PELM32_EXPORT void PELM32_CALL pmNewPage(int32_t doc, int32_t, int32_t, int32_t)
     Guarded(doc, [&] {
         if (OpenDocument* open = FindOpen(doc)) {
             open->document->NewPage();
+            open->output->WriteDonePages();
             Spooled(doc, *open);
         }
     });

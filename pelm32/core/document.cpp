@@ -176,6 +176,7 @@ void Document::NewPage() {
 
 bool Document::Finish() {
     FlushNumber();
+    finished_ = true;
     return spool_.Flush();
 }
 

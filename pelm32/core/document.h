@@ -44,6 +44,10 @@ class Document {
     void NewPage();
     // No more drawing follows: the spool is made readable in full.
     bool Finish();
+    bool Finished() const { return finished_; }
+    // What is spooled so far made readable, for pages written while the
+    // document is still drawn. False when the spool failed.
+    bool FlushSpool() { return spool_.Flush(); }
 
     // What the PDF writer and the painter read.
     int PageTotal() const { return static_cast<int>(pages_.size()); }
@@ -80,6 +84,7 @@ class Document {
     std::vector<Bitmap> graphics_;
     std::vector<std::string> bitmapNotes_;
     int linesPastTheEdge_ = 0;
+    bool finished_ = false;
     int font_;
     TextLayout layout_;
     // The last text drawn on the page: its top and where its ink ends.

@@ -1,6 +1,8 @@
 #include "pelm32/core/document_pdf.h"
 
 #include <deque>
+#include <map>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -34,6 +36,8 @@ struct Leading {
     size_t furniture = 0;
 };
 
+}  // namespace
+
 class PageWriter : public RecordDrawer {
   public:
     PageWriter(const Document& document, pdf::PdfWriter& writer)
@@ -43,6 +47,8 @@ class PageWriter : public RecordDrawer {
     // system's error code.
     bool Write(int page);
     int Error() const { return error_; }
+    // The page counts drawn before the total was known, now that it is.
+    void WriteDeferredCounts();
 
   protected:
     void DrawText(const TextRun& run) override;
@@ -64,6 +70,7 @@ class PageWriter : public RecordDrawer {
     void MarkAs(Mark mark);
     void BreakParagraph(const SpoolRecord& record);
     void FinishPart(pdf::ContentStream& content);
+    int DeferredCount();
     uint32_t SharedContent(const std::string& key, const pdf::ContentStream& content);
     int WriterFace(int face);
     int WriterImage(int32_t graphic);
@@ -93,7 +100,26 @@ class PageWriter : public RecordDrawer {
     pdf::ContentStream own_;
     std::vector<uint32_t> contents_;
     std::vector<pdf::PlacedGlyph> placed_;
+    // Page counts drawn before the total was known, each alike drawn once,
+    // by font and place: what draws it, and the form it stands in.
+    struct Deferred {
+        const Font* font;
+        SpoolRecord record;
+        int form;
+    };
+    std::vector<Deferred> deferred_;
+    std::map<std::tuple<const Font*, float, float, float, float>, size_t> deferredIndex_;
 };
+
+namespace {
+
+// Whether a record draws a page number or count, which differ from page to
+// page or are not known until the end.
+bool Numbered(const SpoolRecord& record) {
+    return record.kind == Record::PageNumber || record.kind == Record::PageCount;
+}
+
+}  // namespace
 
 // How many leading records two pages have in common, as spooled: all of
 // them are furniture, and those before the first page number can be
@@ -111,7 +137,7 @@ Leading PageWriter::CommonRecords(int a, int b) {
     size_t sharedBytes = 0;
     size_t bytes = 0;
     while (bytes < kMaxSharedBytes && first.Next(x) && second.Next(y) && x.raw == y.raw) {
-        numbered = numbered || x.kind == Record::PageNumber;
+        numbered = numbered || Numbered(x);
         ++common.furniture;
         bytes += x.raw.size();
         if (!numbered) {
@@ -139,7 +165,7 @@ size_t PageWriter::NumberingRecords(int page) {
     while (bytes < kMaxSharedBytes && reader.Next(record)) {
         ++count;
         bytes += record.raw.size();
-        if (record.kind == Record::PageNumber || record.kind == Record::PageCount) {
+        if (Numbered(record)) {
             numbered = count;
         }
     }
@@ -255,6 +281,11 @@ bool PageWriter::Write(int page) {
     }
     content_ = &own_;
     for (; reader.Next(record_); ++index) {
+        if (record_.kind == Record::PageCount && !document_.Finished()) {
+            MarkFor(record_, true);
+            writer_.DrawForm(*content_, DeferredCount());
+            continue;
+        }
         MarkFor(record_, index < leading.furniture);
         Draw(record_);
         if (own_.Size() >= kContentPartBytes && mark_ != Mark::BodySpan) {
@@ -273,6 +304,30 @@ bool PageWriter::Write(int page) {
     }
     writer_.AddPage(contents_);
     return true;
+}
+
+// A count drawn before the total is known is a form, drawn in full once it
+// is: one for each font and place.
+int PageWriter::DeferredCount() {
+    const auto key = std::make_tuple(&CurrentFont(), record_.x, record_.y, record_.leftLimit,
+                                     record_.rightLimit);
+    const auto [known, added] = deferredIndex_.emplace(key, deferred_.size());
+    if (added) {
+        deferred_.push_back({&CurrentFont(), record_, writer_.ReserveForm()});
+    }
+    return deferred_[known->second].form;
+}
+
+// After the last page: its own content stream is free to draw in.
+void PageWriter::WriteDeferredCounts() {
+    content_ = &own_;
+    for (const Deferred& count : deferred_) {
+        own_.Clear();
+        UseFont(*count.font);
+        Draw(count.record);
+        own_.Finish();
+        writer_.PutForm(count.form, own_);
+    }
 }
 
 int PageWriter::WriterFace(int face) {
@@ -365,28 +420,45 @@ void PageWriter::DrawGraphic(int32_t graphic, const float* rect) {
                       rect[3] - rect[1]);
 }
 
-}  // namespace
+DocumentPdf::DocumentPdf(const Document& document, pdf::ByteSink& sink)
+    : document_(document),
+      deflater_(pdf::MakeDeflater()),
+      writer_(std::make_unique<pdf::PdfWriter>(sink, *deflater_, document.PageWidth(),
+                                               document.PageHeight())),
+      pages_(std::make_unique<PageWriter>(document, *writer_)) {}
 
-bool WriteDocumentPdf(const Document& document, pdf::ByteSink& sink, std::string& why,
-                      const PageWritten& pageWritten) {
-    const std::unique_ptr<pdf::Deflater> deflater = pdf::MakeDeflater();
-    pdf::PdfWriter writer(sink, *deflater, document.PageWidth(), document.PageHeight());
-    PageWriter pages(document, writer);
-    for (int page = 0; page < document.PageTotal(); ++page) {
-        if (!pages.Write(page)) {
-            why = SpoolReadFailure(pages.Error());
+DocumentPdf::~DocumentPdf() = default;
+
+bool DocumentPdf::WritePages(int end, std::string& why, const PageWritten& pageWritten) {
+    for (; next_ < end; ++next_) {
+        if (!pages_->Write(next_)) {
+            why = SpoolReadFailure(pages_->Error());
             return false;
         }
-        if (pageWritten && !pageWritten(page + 1, document.PageTotal())) {
+        if (pageWritten && !pageWritten(next_ + 1, document_.PageTotal())) {
             why.clear();
             return false;
         }
     }
-    if (!writer.Finish(document.Title(), "pelm32", document.DocumentSettings().language)) {
+    return true;
+}
+
+bool DocumentPdf::Finish(std::string& why, const PageWritten& pageWritten) {
+    if (!WritePages(document_.PageTotal(), why, pageWritten)) {
+        return false;
+    }
+    pages_->WriteDeferredCounts();
+    if (!writer_->Finish(document_.Title(), "pelm32", document_.DocumentSettings().language)) {
         why = "the file could not be written";
         return false;
     }
     return true;
+}
+
+bool WriteDocumentPdf(const Document& document, pdf::ByteSink& sink, std::string& why,
+                      const PageWritten& pageWritten) {
+    DocumentPdf pdf(document, sink);
+    return pdf.Finish(why, pageWritten);
 }
 
 }  // namespace pelm32

@@ -17,6 +17,9 @@ namespace pelm32 {
 namespace {
 
 constexpr int kMaxAttempts = 100000;
+// Pages written while the document is drawn go in batches of about this
+// much spool: each batch costs a write of the spool and a read back.
+constexpr uint64_t kDonePagesBytes = 1 << 19;
 
 // Writes to the part file through a buffer of its own.
 class PartFileSink : public pdf::ByteSink {
@@ -49,41 +52,10 @@ class PartFileSink : public pdf::ByteSink {
     std::vector<char> buffer_;
 };
 
-// The document written out; what goes wrong is told in why, never thrown
-// at the program that called the engine.
-bool WriteOut(const Document& document, pdf::ByteSink& file, std::string& why, Progress* progress) {
-    PageWritten pageWritten;
-    if (progress != nullptr) {
-        pageWritten = [progress](int page, int total) { return progress->Writing(page, total); };
-    }
-    try {
-        return WriteDocumentPdf(document, file, why, pageWritten);
-    } catch (const std::bad_alloc&) {
-        why = "not enough memory";
-    } catch (const std::exception& error) {
-        why = error.what();
-    }
-    return false;
-}
-
-bool Render(const Document& document, native::PartFile& part, std::string& why,
-            Progress* progress) {
-    PartFileSink file(part);
-    const bool written = WriteOut(document, file, why, progress);
-    if (!file.Flush()) {
-        why = native::ErrorText(part.Error());
-        return false;
-    }
-    if (!written) {
-        return false;
-    }
-    // On the disk before it gets its name: a crash must not leave a complete
-    // looking name over an incomplete file.
-    if (!part.Sync()) {
-        why = native::ErrorText(part.Error());
-        return false;
-    }
-    return true;
+// How a failure that escapes the writer reads.
+std::string FailureText(const std::exception& error) {
+    return dynamic_cast<const std::bad_alloc*>(&error) != nullptr ? "not enough memory"
+                                                                  : error.what();
 }
 
 bool IsUtf8Lead(char c) {
@@ -149,40 +121,108 @@ std::string OutputFileName(const std::string& title, int attempt, size_t nameLim
     return base + ".pdf";
 }
 
-std::string WritePdf(const Document& document, Progress* progress) {
-    const std::string folder = OutputFolder(document.DocumentSettings());
-    native::PartFile part(folder);
-    if (!part.Good()) {
-        TellFailure("no PDF written: cannot create a file in \"" + folder +
-                    "\": " + native::ErrorText(part.Error()));
-        return {};
+// The file being written, and the writer filling it.
+struct PdfOutput::Writing {
+    explicit Writing(const Document& document, const std::string& folder)
+        : folder(folder), part(folder), sink(part), pdf(document, sink) {}
+    std::string folder;
+    native::PartFile part;
+    PartFileSink sink;
+    DocumentPdf pdf;
+};
+
+PdfOutput::PdfOutput(Document& document) : document_(document) {}
+
+PdfOutput::~PdfOutput() = default;
+
+bool PdfOutput::Start(int& error) {
+    if (!writing_) {
+        auto writing =
+            std::make_unique<Writing>(document_, OutputFolder(document_.DocumentSettings()));
+        if (!writing->part.Good()) {
+            error = writing->part.Error();
+            return false;
+        }
+        writing_ = std::move(writing);
+    }
+    return true;
+}
+
+void PdfOutput::WriteDonePages() {
+    // A page is written once the one after it is complete: the last page
+    // begun is still drawn, and the one before it is compared with it.
+    const int done = document_.PageTotal() - 2;
+    const int next = writing_ ? writing_->pdf.PagesWritten() : 0;
+    if (failed_ || done <= next ||
+        document_.PageBegin(done) - document_.PageBegin(next) < kDonePagesBytes) {
+        return;
     }
     std::string why;
-    if (!Render(document, part, why, progress)) {
+    int error = 0;
+    // Anything that fails here fails again at the end, where it is told.
+    failed_ = !document_.FlushSpool() || !Start(error) || !writing_->pdf.WritePages(done, why);
+    if (failed_) {
+        writing_.reset();
+    }
+}
+
+std::string PdfOutput::Finish(Progress* progress) {
+    int error = 0;
+    if (!Start(error)) {
+        TellFailure("no PDF written: cannot create a file in \"" +
+                    OutputFolder(document_.DocumentSettings()) + "\": " + native::ErrorText(error));
+        return {};
+    }
+    Writing& writing = *writing_;
+    PageWritten pageWritten;
+    if (progress != nullptr) {
+        pageWritten = [progress](int page, int total) { return progress->Writing(page, total); };
+    }
+    std::string why;
+    bool written = false;
+    try {
+        written = writing.pdf.Finish(why, pageWritten);
+    } catch (const std::exception& error) {
+        why = FailureText(error);
+    }
+    if (!writing.sink.Flush()) {
+        why = native::ErrorText(writing.part.Error());
+        written = false;
+    } else if (written && !writing.part.Sync()) {
+        // On the disk before it gets its name: a crash must not leave a
+        // complete looking name over an incomplete file.
+        why = native::ErrorText(writing.part.Error());
+        written = false;
+    }
+    if (!written) {
         if (!why.empty()) {
-            TellFailure("no PDF written for \"" + document.Title() + "\" in \"" + folder +
+            TellFailure("no PDF written for \"" + document_.Title() + "\" in \"" + writing.folder +
                         "\": " + why);
         }
         return {};
     }
-    const size_t nameLimit = native::NameLimit(folder);
+    const size_t nameLimit = native::NameLimit(writing.folder);
     for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
-        const std::string path = folder + native::FolderSeparator() +
-                                 OutputFileName(document.Title(), attempt, nameLimit);
-        switch (part.GiveName(path)) {
+        const std::string path = writing.folder + native::FolderSeparator() +
+                                 OutputFileName(document_.Title(), attempt, nameLimit);
+        switch (writing.part.GiveName(path)) {
             case native::PartFile::Naming::Named:
                 return path;
             case native::PartFile::Naming::Taken:
                 continue;
             case native::PartFile::Naming::Failed:
                 TellFailure("no PDF written: cannot name it \"" + path +
-                            "\": " + native::ErrorText(part.Error()));
+                            "\": " + native::ErrorText(writing.part.Error()));
                 return {};
         }
     }
-    TellFailure("no PDF written: every name for \"" + document.Title() + "\" is taken in \"" +
-                folder + "\"");
+    TellFailure("no PDF written: every name for \"" + document_.Title() + "\" is taken in \"" +
+                writing.folder + "\"");
     return {};
+}
+
+std::string WritePdf(Document& document, Progress* progress) {
+    return PdfOutput(document).Finish(progress);
 }
 
 }  // namespace pelm32

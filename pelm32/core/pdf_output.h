@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 namespace pelm32 {
@@ -22,11 +23,37 @@ std::string OutputFolder(const Settings& settings);
 // within nameLimit bytes.
 std::string OutputFileName(const std::string& title, int attempt, size_t nameLimit = 255);
 
-// Writes the document into the output folder, under no name (or a hidden
-// one where the system cannot make a file without a name), and gives it its
-// final name once complete. Returns the path written, or an
-// empty text after telling the user why nothing was written (or, when the
-// user cancelled in the progress window, nothing).
-std::string WritePdf(const Document& document, Progress* progress = nullptr);
+// A document's PDF, written into the output folder under no name (or a
+// hidden one where the system cannot make a file without a name) while the
+// document is drawn, and given its final name once complete.
+class PdfOutput {
+  public:
+    explicit PdfOutput(Document& document);
+    ~PdfOutput();
+    PdfOutput(const PdfOutput&) = delete;
+    PdfOutput& operator=(const PdfOutput&) = delete;
+
+    // Writes the pages that are done, once enough have gathered: the
+    // compression of the file goes on beside the drawing. What goes wrong
+    // is kept for Finish, which tells it.
+    void WriteDonePages();
+    // For a finished document: writes the rest and names the file. Returns
+    // the path written, or an empty text after telling the user why nothing
+    // was written (or, when the user cancelled in the progress window,
+    // nothing).
+    std::string Finish(Progress* progress);
+
+  private:
+    struct Writing;
+    // The file made, once; false with the system's error code when it cannot be.
+    bool Start(int& error);
+
+    Document& document_;
+    std::unique_ptr<Writing> writing_;
+    bool failed_ = false;  // the pages written so far could not be: all are left to Finish
+};
+
+// Writes a finished document's PDF at once, as PdfOutput does.
+std::string WritePdf(Document& document, Progress* progress = nullptr);
 
 }  // namespace pelm32

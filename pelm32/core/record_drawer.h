@@ -49,6 +49,8 @@ class RecordDrawer {
 
   protected:
     const Font& CurrentFont() const { return *font_; }
+    // Draws what follows in font, as a font record would.
+    void UseFont(const Font& font) { font_ = &font; }
     virtual void DrawText(const TextRun& run) = 0;
     // left, top, right, bottom in points.
     virtual void DrawGraphic(int32_t graphic, const float* rect) = 0;

@@ -11,7 +11,7 @@ namespace {
 // What may wait for the thread before the caller waits in turn: some
 // pages' worth, so neither side idles, and memory stays bounded. A larger
 // job waits until the queue is empty.
-constexpr size_t kQueuedBytes = 1 << 17;
+constexpr size_t kQueuedBytes = 1 << 19;
 // What wakes the thread when it has run out of work.
 constexpr size_t kWakeBytes = kQueuedBytes / 4;
 // Buffers kept for reuse, and the largest kept.
@@ -64,11 +64,11 @@ void BackgroundWriter::Stream(uint32_t number, std::string_view dictionary, std:
             job.bytes = std::move(spare_.back());
             spare_.pop_back();
         }
-        behind = queuedBytes_ >= kQueuedBytes / 2;
+        behind = !queue_.empty() && queuedBytes_ + data.size() > kQueuedBytes;
     }
     if (how == Data::Compress && behind) {
-        // The thread has more than it can keep up with: this one is
-        // compressed here, and both processors work.
+        // Rather than wait for the thread to make room, this one is
+        // compressed here: both processors work.
         if (!twin_) {
             twin_ = deflater_.Twin();
         }

@@ -123,6 +123,13 @@ void ContentStream::Image(int image, double left, double bottom, double width, d
     bytes_ += " Do Q\n";
 }
 
+void ContentStream::Form(int form) {
+    EndText();
+    bytes_ += "/Fm";
+    AppendInteger(bytes_, form);
+    bytes_ += " Do\n";
+}
+
 void ContentStream::Finish() {
     // Streams are shared between pages and follow one another: each ends
     // with the scale it began with.

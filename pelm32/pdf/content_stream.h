@@ -40,6 +40,8 @@ class ContentStream {
     // Draws image resource /Im<image> into the rectangle with lower left
     // corner (left, bottom), width and height.
     void Image(int image, double left, double bottom, double width, double height);
+    // Form XObject /Fm<form>, drawn as it stands.
+    void Form(int form);
 
     // Closes an open text object: the bytes are then a complete stream.
     void Finish();

@@ -195,6 +195,27 @@ uint32_t PdfWriter::PutContent(const ContentStream& content) {
     return number;
 }
 
+int PdfWriter::ReserveForm() {
+    formObjects_.push_back(objects_.NewObject());
+    return static_cast<int>(formObjects_.size());
+}
+
+void PdfWriter::DrawForm(ContentStream& content, int form) {
+    if (form >= 1 && static_cast<size_t>(form) <= formObjects_.size()) {
+        content.Form(form);
+    }
+}
+
+void PdfWriter::PutForm(int form, const ContentStream& content) {
+    std::string dictionary = "/Type /XObject /Subtype /Form /BBox [0 0 ";
+    AppendThousandths(dictionary, ToThousandths(pageWidth_));
+    dictionary += ' ';
+    AppendThousandths(dictionary, ToThousandths(pageHeight_));
+    dictionary += "] /Resources ";
+    AppendReference(dictionary, resources_);
+    objects_.PutStream(formObjects_[static_cast<size_t>(form) - 1], dictionary, content.Bytes());
+}
+
 // The leaf of the page tree the next page hangs from: a new one every
 // kKidsPerNode pages, so no node of a long document grows huge.
 uint32_t PdfWriter::PageParent() {
@@ -306,6 +327,11 @@ bool PdfWriter::Finish(std::string_view titleUtf8, std::string_view creator,
     for (size_t i = 0; i < imageObjects_.size(); ++i) {
         resources += "/Im" + std::to_string(i + 1) + ' ';
         AppendReference(resources, imageObjects_[i]);
+        resources += ' ';
+    }
+    for (size_t i = 0; i < formObjects_.size(); ++i) {
+        resources += "/Fm" + std::to_string(i + 1) + ' ';
+        AppendReference(resources, formObjects_[i]);
         resources += ' ';
     }
     // Named here, so each page's furniture names it in a few bytes.

@@ -72,6 +72,12 @@ class PdfWriter {
     // Writes a finished content stream; the number is for AddPage, and one
     // stream may serve many pages.
     uint32_t PutContent(const ContentStream& content);
+    // A form XObject of the page's size, to be drawn now and given its
+    // content later with PutForm, before Finish: what a page draws before
+    // it is known.
+    int ReserveForm();
+    void DrawForm(ContentStream& content, int form);
+    void PutForm(int form, const ContentStream& content);
     // The next page: its content is the given streams, in order.
     void AddPage(const std::vector<uint32_t>& contents);
 
@@ -97,6 +103,7 @@ class PdfWriter {
     std::vector<std::unique_ptr<EmbeddedFace>> faces_;
     int nextFontResource_ = 1;
     std::vector<uint32_t> imageObjects_;
+    std::vector<uint32_t> formObjects_;
     // Pages in order, and the leaf nodes of the page tree they hang from.
     std::vector<uint32_t> pages_;
     std::vector<uint32_t> leaves_;

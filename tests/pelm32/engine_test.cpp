@@ -445,6 +445,9 @@ TEST_F(EngineTest, EveryPdfIsArchivalAndTaggedWithTheBodyAloneToRead) {
         {"sample", ReportFileLines(examples + "/sample-report.txt"), "Logo.bmp", 3},
         {"UTF-8 sample", ReportFileLines(examples + "/utf8-report.txt"), "Logo.bmp", 1},
         {"missing logo", NumberedLines(110), "no-such-logo.bmp", 3},
+        // long enough that pages are written while it is drawn, the page
+        // count in a form written at the end
+        {"written as drawn", NumberedLines(12000), "Logo.bmp", 236},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         const Case& c = cases[i];
@@ -462,6 +465,8 @@ TEST_F(EngineTest, EveryPdfIsArchivalAndTaggedWithTheBodyAloneToRead) {
                        : std::string(kPdfName).insert(std::strlen(kPdfName) - 4,
                                                       " (" + std::to_string(i + 1) + ")"));
         ASSERT_EQ(PdfPageCount(pdf), c.pages) << c.name;
+        EXPECT_EQ(ReadFile(pdf).find("/Subtype /Form") != std::string::npos, c.pages > 100)
+            << c.name << ": its count drawn at the end";
 
         int status = 0;
         const std::string failures = RunCommand(
