@@ -80,9 +80,10 @@ void EngineTest::TearDown() {
 
 namespace {
 
+// Long enough that its first pages are being written when it ends.
 int StartAndAbandonADocument() {
     ReportRun run = StartReport();
-    for (const std::string& line : NumberedLines(200)) {
+    for (const std::string& line : NumberedLines(12000)) {
         ReportLine(run, line);
     }
     return run.doc > 0 ? 0 : 1;
