@@ -124,11 +124,15 @@ std::string OutputFileName(const std::string& title, int attempt, size_t nameLim
 // The file being written, and the writer filling it.
 struct PdfOutput::Writing {
     explicit Writing(const Document& document, const std::string& folder)
-        : folder(folder), part(folder), sink(part), pdf(document, sink) {}
+        : folder(folder), part(folder), sink(part) {
+        pdf = std::make_unique<DocumentPdf>(document, sink);
+    }
     std::string folder;
     native::PartFile part;
     PartFileSink sink;
-    DocumentPdf pdf;
+    // Gone before the sink is flushed on a failure: its thread may still
+    // be writing to it.
+    std::unique_ptr<DocumentPdf> pdf;
 };
 
 PdfOutput::PdfOutput(Document& document) : document_(document) {}
@@ -152,7 +156,7 @@ void PdfOutput::WriteDonePages() {
     // A page is written once the one after it is complete: the last page
     // begun is still drawn, and the one before it is compared with it.
     const int done = document_.PageTotal() - 2;
-    const int next = writing_ ? writing_->pdf.PagesWritten() : 0;
+    const int next = writing_ ? writing_->pdf->PagesWritten() : 0;
     if (failed_ || done <= next ||
         document_.PageBegin(done) - document_.PageBegin(next) < kDonePagesBytes) {
         return;
@@ -160,7 +164,7 @@ void PdfOutput::WriteDonePages() {
     std::string why;
     int error = 0;
     // Anything that fails here fails again at the end, where it is told.
-    failed_ = !document_.FlushSpool() || !Start(error) || !writing_->pdf.WritePages(done, why);
+    failed_ = !document_.FlushSpool() || !Start(error) || !writing_->pdf->WritePages(done, why);
     if (failed_) {
         writing_.reset();
     }
@@ -181,10 +185,11 @@ std::string PdfOutput::Finish(Progress* progress) {
     std::string why;
     bool written = false;
     try {
-        written = writing.pdf.Finish(why, pageWritten);
+        written = writing.pdf->Finish(why, pageWritten);
     } catch (const std::exception& error) {
         why = FailureText(error);
     }
+    writing.pdf.reset();
     if (!writing.sink.Flush()) {
         why = native::ErrorText(writing.part.Error());
         written = false;
