@@ -122,8 +122,9 @@ bool Numbered(const SpoolRecord& record) {
 }  // namespace
 
 // How many leading records two pages have in common, as spooled: all of
-// them are furniture, and those before the first page number can be
-// shared (a number draws differently on every page).
+// them are furniture, and those before the first page number or count can
+// be shared (a number draws differently on every page, a count may not be
+// known yet).
 Leading PageWriter::CommonRecords(int a, int b) {
     if (a == comparedA_ && b == comparedB_) {
         return compared_;

@@ -8,9 +8,9 @@ namespace pelm32::pdf {
 
 namespace {
 
-// What may wait for the thread before the caller waits in turn: some
-// pages' worth, so neither side idles, and memory stays bounded. A larger
-// job waits until the queue is empty.
+// What may wait for the thread: some pages' worth, so neither side idles,
+// and memory stays bounded. Past it the caller compresses a stream itself,
+// or waits; a larger job waits until the queue is empty.
 constexpr size_t kQueuedBytes = 1 << 19;
 // What wakes the thread when it has run out of work.
 constexpr size_t kWakeBytes = kQueuedBytes / 4;

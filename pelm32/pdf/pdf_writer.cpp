@@ -207,13 +207,9 @@ void PdfWriter::DrawForm(ContentStream& content, int form) {
 }
 
 void PdfWriter::PutForm(int form, const ContentStream& content) {
-    std::string dictionary = "/Type /XObject /Subtype /Form /BBox [0 0 ";
-    AppendThousandths(dictionary, ToThousandths(pageWidth_));
-    dictionary += ' ';
-    AppendThousandths(dictionary, ToThousandths(pageHeight_));
-    dictionary += "] /Resources ";
-    AppendReference(dictionary, resources_);
-    objects_.PutStream(formObjects_[static_cast<size_t>(form) - 1], dictionary, content.Bytes());
+    objects_.PutStream(formObjects_[static_cast<size_t>(form) - 1],
+                       "/Type /XObject /Subtype /Form /BBox " + PageBoxAndResources(),
+                       content.Bytes());
 }
 
 // The leaf of the page tree the next page hangs from: a new one every
@@ -256,6 +252,17 @@ void PdfWriter::AddPage(const std::vector<uint32_t>& contents) {
     pages_.push_back(page);
 }
 
+// "[0 0 width height] /Resources n 0 R": what every page and form shares.
+std::string PdfWriter::PageBoxAndResources() const {
+    std::string box = "[0 0 ";
+    AppendThousandths(box, ToThousandths(pageWidth_));
+    box += ' ';
+    AppendThousandths(box, ToThousandths(pageHeight_));
+    box += "] /Resources ";
+    AppendReference(box, resources_);
+    return box;
+}
+
 // Writes the nodes of the page tree bottom up and returns the root, which
 // carries the page size and the resources that every page inherits.
 uint32_t PdfWriter::PutPageTree() {
@@ -291,13 +298,7 @@ uint32_t PdfWriter::PutPageTree() {
         }
         level.swap(parents);
     }
-    std::string root = " /MediaBox [0 0 ";
-    AppendThousandths(root, ToThousandths(pageWidth_));
-    root += ' ';
-    AppendThousandths(root, ToThousandths(pageHeight_));
-    root += "] /Resources ";
-    AppendReference(root, resources_);
-    put(level.front(), root);
+    put(level.front(), " /MediaBox " + PageBoxAndResources());
     return level.front().number;
 }
 

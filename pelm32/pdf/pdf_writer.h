@@ -94,6 +94,7 @@ class PdfWriter {
     // The object of the page being drawn, numbered on first use.
     uint32_t CurrentPage();
     uint32_t PutOutputIntent();
+    std::string PageBoxAndResources() const;
     uint32_t PutPageTree();
 
     ObjectWriter objects_;
