@@ -2,8 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace pelm32 {
+
+namespace {
+
+// More characters than any text holds.
+constexpr size_t kLongestText = std::numeric_limits<size_t>::max() / 2;
+
+}  // namespace
 
 void TextLayout::Clear() {
     pastTheEdge_ = false;
@@ -63,9 +71,13 @@ bool TextLayout::LayGlyphByGlyph(const Font& font, double x, double pageWidth, T
     for (;;) {
         if (uniform != nullptr && pen + uniformAdvance > 0.0) {
             // A stretch of printable ASCII in a fixed-pitch face, in bulk.
-            const size_t before =
-                pen < pageWidth ? static_cast<size_t>(std::ceil((pageWidth - pen) / uniformAdvance))
-                                : 0;
+            // Characters that start before the edge (all of them for an edge
+            // at infinity or a zero advance), then those kept past it.
+            const double room = (pageWidth - pen) / uniformAdvance;
+            const size_t before = !(pen < pageWidth) ? 0
+                                  : room < static_cast<double>(kLongestText)
+                                      ? static_cast<size_t>(std::ceil(room))
+                                      : kLongestText;
             const size_t beyond = kKeptPastTheEdge - std::min(past, kKeptPastTheEdge);
             const unsigned char* bytes;
             const size_t n = cursor.NextPrintableAscii(before + beyond, bytes);

@@ -228,6 +228,7 @@ TEST_F(EngineTest, FixedPitchTextKeepsItsColumnsAtBothEdges) {
         {0, 612, "a\tb\xC3\xA9\tc", U"a       b\u00E9      c", 0},
         {6, 612, "x \x01 y\t", U"x   y", 6},
         {0, 612, "      ", U"", 0},
+        {0, HUGE_VAL, "no edge at all", U"no edge at all", 0},  // as a page number is measured
     };
     for (const auto& c : cases) {
         pelm32::TextCursor cursor(c.text.data(), c.text.size());
